@@ -1,0 +1,44 @@
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "cli_options.h"
+#include "progress_meter.h"
+
+namespace tessaglyph {
+
+// Converts the pictures named on the command line, several at once, and
+// reports each failure on standard error as "tessaglyph-cli: NAME: reason".
+class BatchConverter {
+ public:
+  explicit BatchConverter(const CliOptions& options);
+
+  // Returns the process's exit status: 0 all converted, 1 some failed,
+  // 2 none converted.
+  int Run();
+
+  // Where the text of the picture at index goes ("-" for standard output).
+  std::string OutputPathFor(std::size_t index) const;
+
+ private:
+  void Worker();
+  bool Convert(std::size_t index);
+  bool ConvertTo(const std::string& picture, const std::string& output, std::string& error);
+  bool Render(PixelSource& pixels, ByteSink& out);
+  bool WriteToFile(const std::string& picture, const std::string& output, PixelSource& pixels, std::string& error);
+  bool WriteToStandardOutput(PixelSource& pixels, std::string& error);
+  void RefuseSharedOutputs();
+  void Report(const std::string& picture, const std::string& message);
+
+  const CliOptions& options_;
+  const TextRenderer renderer_;
+  ProgressMeter progress_;
+  std::vector<std::string> outputs_;
+  std::vector<char> refused_;    // another picture already writes that output
+  std::vector<char> converted_;
+  std::atomic<std::size_t> next_{0};
+};
+
+}  // namespace tessaglyph

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "decode_result.h"
+#include "pixel_source.h"
+
+namespace tessaglyph {
+
+// Reads the picture file at path and decodes it whole into a WorkingPicture.
+// The format (BMP, JPEG or GIF) is recognised from the content, never from
+// the name. Failures come back as a status with a plain-words message
+// ("cannot open: No such file or directory", "not a BMP, JPEG or GIF picture").
+DecodeResult DecodePictureFile(const std::string& path,
+                               const DecodeOptions& options = DecodeOptions{});
+
+// Like DecodePictureFile, but hands back a source that may decode its rows
+// while they are read (JPEG does), so the whole picture never needs to be in
+// memory. On failure the source is null and status/message say why.
+struct PictureSourceResult {
+  DecodeStatus status = DecodeStatus::kOk;
+  std::string message;
+  std::unique_ptr<PixelSource> source;
+};
+PictureSourceResult OpenPictureSource(const std::string& path,
+                                      const DecodeOptions& options = DecodeOptions{});
+
+}  // namespace tessaglyph

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "working_picture.h"
+
+namespace tessaglyph {
+
+enum class DecodeStatus {
+  kOk,
+  kCannotOpen,   // the file is missing, unreadable, or a directory
+  kNotAPicture,  // neither BMP, JPEG nor GIF data
+  kDamaged,      // recognised, but the data is broken or inconsistent
+  kTooLarge,     // the header claims more pixels than the caller allows
+};
+
+// Limits a decoder checks against the header before it allocates anything.
+struct DecodeOptions {
+  static constexpr std::uint64_t kDefaultMaxPixels = std::uint64_t{1} << 28;
+  std::uint64_t maxPixels = kDefaultMaxPixels;
+};
+
+// What a decoder hands back: the picture, or the reason in plain words
+// ("damaged BMP: palette index out of range"). A picture that decoded with a
+// recoverable problem (a truncated JPEG) is kOk with a non-empty warning.
+struct DecodeResult {
+  DecodeStatus status = DecodeStatus::kOk;
+  std::string message;  // the error when !Ok(), else a warning or empty
+  WorkingPicture picture;
+
+  bool Ok() const { return status == DecodeStatus::kOk; }
+
+  static DecodeResult Failure(DecodeStatus status, std::string message) {
+    DecodeResult result;
+    result.status = status;
+    result.message = std::move(message);
+    return result;
+  }
+};
+
+}  // namespace tessaglyph

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "decode_result.h"
+
+namespace tessaglyph {
+
+// True when the bytes start with "GIF87a" or "GIF89a".
+bool LooksLikeGif(std::span<const std::uint8_t> data);
+
+// Decodes a GIF file held in memory with giflib. The picture is the logical
+// screen with the first image drawn at its position (clipped to the screen),
+// interlacing undone. Transparent pixels and pixels the first image does not
+// cover are white.
+DecodeResult DecodeGif(std::span<const std::uint8_t> data, const DecodeOptions& options);
+
+}  // namespace tessaglyph

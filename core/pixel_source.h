@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tessaglyph {
+
+// One pixel as stored in every picture of the core: 0xAARRGGBB in a native
+// 32-bit word, the layout of QImage::Format_RGB32, so the window can show the
+// pixels without copying them. Alpha is always 0xFF.
+using Pixel32 = std::uint32_t;
+
+constexpr std::uint8_t RedOf(Pixel32 p) { return static_cast<std::uint8_t>(p >> 16); }
+constexpr std::uint8_t GreenOf(Pixel32 p) { return static_cast<std::uint8_t>(p >> 8); }
+constexpr std::uint8_t BlueOf(Pixel32 p) { return static_cast<std::uint8_t>(p); }
+constexpr Pixel32 MakePixel(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return 0xFF000000u | (Pixel32{r} << 16) | (Pixel32{g} << 8) | Pixel32{b};
+}
+constexpr Pixel32 kWhitePixel = 0xFFFFFFFFu;
+
+// Read access to a picture for the renderer: its size and its rows, top row
+// first. Callers ask for rows in increasing order (0, 1, 2, ...), which lets a
+// source decode as it goes instead of holding the whole picture.
+class PixelSource {
+ public:
+  virtual ~PixelSource() = default;
+
+  virtual std::int32_t Width() const = 0;
+  virtual std::int32_t Height() const = 0;
+
+  // Row y (0 <= y < Height()) as Width() pixels, column 0 first. The pointer
+  // stays valid until the next call. Returns nullptr when a streaming source
+  // fails part-way; the renderer then stops and reports the failure.
+  virtual const Pixel32* Row(std::int32_t y) = 0;
+
+  // A recoverable problem met while reading (a truncated JPEG whose missing
+  // rows were filled in); empty when there was none. Final once every row has
+  // been read.
+  virtual const std::string& Warning() const;
+
+  // Why Row() returned nullptr; empty while nothing has failed.
+  virtual const std::string& Error() const;
+};
+
+}  // namespace tessaglyph

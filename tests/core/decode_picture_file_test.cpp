@@ -1,0 +1,76 @@
+#include "decode_picture_file.h"
+
+#include <gtest/gtest.h>
+
+#include "support/test_files.h"
+
+namespace tessaglyph {
+namespace {
+
+using testing::TempFolder;
+using testing::WriteFile;
+
+struct Refused {
+  const char* name;
+  std::string path;
+  DecodeStatus status;
+  std::string message;
+};
+
+TEST(DecodePictureFileTest, RefusesWhatIsNoPictureWithAPlainReason) {
+  TempFolder folder;
+  WriteFile(folder / "empty.bmp", "");
+  WriteFile(folder / "notes.jpg", "just some text\n");
+  WriteFile(folder / "image.gif", "\x89PNG\r\n\x1a\n0000");
+  std::filesystem::create_directory(folder / "folder.gif");
+
+  const std::vector<Refused> cases = {
+      {"missing", folder / "missing.jpg", DecodeStatus::kCannotOpen, "cannot open: No such file or directory"},
+      {"folder", folder / "folder.gif", DecodeStatus::kCannotOpen, "cannot open: it is a folder, not a file"},
+      {"device", "/dev/zero", DecodeStatus::kCannotOpen, "cannot open: not a regular file"},
+      {"empty", folder / "empty.bmp", DecodeStatus::kNotAPicture, "empty file"},
+      {"text", folder / "notes.jpg", DecodeStatus::kNotAPicture, "not a BMP, JPEG or GIF picture"},
+      {"png", folder / "image.gif", DecodeStatus::kNotAPicture, "not a BMP, JPEG or GIF picture"},
+  };
+  for (const Refused& refused : cases) {
+    const DecodeResult result = DecodePictureFile(refused.path);
+    EXPECT_EQ(result.status, refused.status) << refused.name;
+    EXPECT_EQ(result.message, refused.message) << refused.name;
+    EXPECT_FALSE(result.picture.IsLoaded()) << refused.name;
+    EXPECT_FALSE(OpenPictureSource(refused.path).source) << refused.name;
+  }
+}
+
+TEST(DecodePictureFileTest, RecognisesTheFormatFromTheContentNotTheName) {
+  TempFolder folder;
+  WriteFile(folder / "photo.jpg", testing::MakeTransparentGif());
+  WriteFile(folder / "photo.gif", testing::MakeBmp24(2, 1, {MakePixel(1, 2, 3), MakePixel(4, 5, 6)}));
+
+  const DecodeResult gif = DecodePictureFile(folder / "photo.jpg");
+  ASSERT_TRUE(gif.Ok()) << gif.message;
+  EXPECT_EQ(gif.picture.PixelAt(0, 0), kWhitePixel);
+
+  const DecodeResult bmp = DecodePictureFile(folder / "photo.gif");
+  ASSERT_TRUE(bmp.Ok()) << bmp.message;
+  EXPECT_EQ(bmp.picture.Width(), 2);
+  EXPECT_EQ(bmp.picture.PixelAt(1, 0), MakePixel(4, 5, 6));
+}
+
+TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
+  const std::string jpeg = std::string(TESSAGLYPH_TEST_DATA) + "/../../res/sample.jpg";
+  if (!std::filesystem::exists(jpeg)) GTEST_SKIP() << "no sample picture";
+  const DecodeResult whole = DecodePictureFile(jpeg);
+  ASSERT_TRUE(whole.Ok()) << whole.message;
+  PictureSourceResult streamed = OpenPictureSource(jpeg);
+  ASSERT_TRUE(streamed.source) << streamed.message;
+  ASSERT_EQ(streamed.source->Width(), whole.picture.Width());
+  ASSERT_EQ(streamed.source->Height(), whole.picture.Height());
+  for (std::int32_t y = 0; y < whole.picture.Height(); ++y) {
+    const Pixel32* row = streamed.source->Row(y);
+    ASSERT_NE(row, nullptr);
+    ASSERT_TRUE(std::equal(row, row + whole.picture.Width(), whole.picture.RowAt(y))) << "row " << y;
+  }
+}
+
+}  // namespace
+}  // namespace tessaglyph
