@@ -1,0 +1,20 @@
+#include "bmp_warnings.h"
+
+namespace tessaglyph {
+
+std::string BmpWarnings::Message() const {
+  std::string problems;
+  const auto add = [&problems](bool happened, const char* text) {
+    if (!happened) {
+      return;
+    }
+    problems += problems.empty() ? "damaged BMP: " : "; ";
+    problems += text;
+  };
+  add(indexBeyondPalette, "palette index out of range (shown black)");
+  add(runPastRowEnd, "compressed run past the row end (cut off)");
+  add(dataEndsEarly, "pixel data ends early (the rest is white)");
+  return problems;
+}
+
+}  // namespace tessaglyph

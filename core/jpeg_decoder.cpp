@@ -1,0 +1,362 @@
+#include "jpeg_decoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <csetjmp>
+#include <cstdio>
+#include <limits>
+#include <new>
+#include <utility>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace tessaglyph {
+
+namespace {
+
+// Legitimate progressive files use about ten scans; a crafted file can repeat
+// scans by the thousand, each one a full pass over the coefficient buffer.
+constexpr int kMaxScans = 500;
+
+// The only allocation of libjpeg that grows with the picture is the
+// coefficient buffer of multi-scan files: two bytes per pixel and component,
+// at most four components. Anything beyond that budget is a crafted header.
+constexpr std::uint64_t kDecoderBytesPerPixel = 10;
+constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{64} << 20;
+
+// libjpeg writes 0xFF into the alpha byte of this layout, so each decoded
+// pixel lands in memory as a finished 0xAARRGGBB word of the host's order.
+constexpr J_COLOR_SPACE kNativePixelLayout =
+    std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
+
+// libjpeg hands its callbacks only the error manager; as the first member it
+// leads them to the rest of the handler.
+struct ErrorHandler {
+  jpeg_error_mgr manager;
+  jpeg_progress_mgr progress;
+  std::jmp_buf jump;
+  DecodeStatus status = DecodeStatus::kOk;
+  char error[JMSG_LENGTH_MAX + 64] = {};
+  char firstWarning[JMSG_LENGTH_MAX] = {};
+  bool truncated = false;
+};
+
+ErrorHandler& HandlerOf(j_common_ptr cinfo) { return *reinterpret_cast<ErrorHandler*>(cinfo->err); }
+
+std::string TooLargeMessage(std::uint64_t width, std::uint64_t height, const std::string& why) {
+  return "JPEG too large: " + std::to_string(width) + "x" + std::to_string(height) + " pixels " +
+         why;
+}
+
+bool MeansTooLarge(int code) {
+  return code == JERR_IMAGE_TOO_BIG || code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE;
+}
+
+[[noreturn]] void FailWithLibjpegError(j_common_ptr cinfo) {
+  ErrorHandler& handler = HandlerOf(cinfo);
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  const bool tooLarge = MeansTooLarge(cinfo->err->msg_code);
+  handler.status = tooLarge ? DecodeStatus::kTooLarge : DecodeStatus::kDamaged;
+  const char* kind = tooLarge            ? "JPEG too large"
+                     : handler.truncated ? "truncated JPEG"
+                                         : "damaged JPEG";
+  std::snprintf(handler.error, sizeof handler.error, "%s: %s", kind, text);
+  std::longjmp(handler.jump, 1);
+}
+
+// libjpeg would print warnings on stderr; the caller shows them its own way.
+void CollectLibjpegMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) {
+    return;  // trace output
+  }
+  jpeg_error_mgr& manager = *cinfo->err;
+  if (manager.msg_code == JWRN_JPEG_EOF) {
+    HandlerOf(cinfo).truncated = true;
+  }
+  if (manager.num_warnings == 0) {
+    (*manager.format_message)(cinfo, HandlerOf(cinfo).firstWarning);
+  }
+  ++manager.num_warnings;
+}
+
+void IgnoreLibjpegOutput(j_common_ptr) {}
+
+void RefuseScanFlood(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor ||
+      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxScans) {
+    return;
+  }
+  ErrorHandler& handler = HandlerOf(cinfo);
+  handler.status = DecodeStatus::kDamaged;
+  std::snprintf(handler.error, sizeof handler.error, "damaged JPEG: more than %d scans", kMaxScans);
+  std::longjmp(handler.jump, 1);
+}
+
+// Adobe applications store CMYK inverted (255 = no ink), which is what nearly
+// every CMYK JPEG holds; the colour is then the plain product c*k, m*k, y*k.
+// Rounded like djpeg's PPM writer, so both agree on every pixel.
+std::uint8_t InkProduct(unsigned ink, unsigned black) {
+  return static_cast<std::uint8_t>((2 * ink * black + 255) / 510);
+}
+
+void ConvertInvertedCmykInPlace(Pixel32* row, JDIMENSION width) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(row);
+  for (JDIMENSION x = 0; x < width; ++x, bytes += 4) {
+    const unsigned c = bytes[0], m = bytes[1], y = bytes[2], k = bytes[3];
+    row[x] = MakePixel(InkProduct(c, k), InkProduct(m, k), InkProduct(y, k));
+  }
+}
+
+// One libjpeg decompressor over bytes held by the caller. Every libjpeg call
+// runs inside Guarded(), whose setjmp catches libjpeg's fatal errors; the
+// steps given to it hold nothing that needs a destructor, because longjmp
+// skips destructors.
+class JpegReader {
+ public:
+  explicit JpegReader(std::span<const std::uint8_t> data) : data_(data) {
+    cinfo_.err = jpeg_std_error(&handler_.manager);
+    handler_.manager.error_exit = FailWithLibjpegError;
+    handler_.manager.emit_message = CollectLibjpegMessage;
+    handler_.manager.output_message = IgnoreLibjpegOutput;
+    handler_.progress.progress_monitor = RefuseScanFlood;
+  }
+  ~JpegReader() { jpeg_destroy_decompress(&cinfo_); }
+  JpegReader(const JpegReader&) = delete;
+  JpegReader& operator=(const JpegReader&) = delete;
+
+  // Reads the header, checks it against the options and starts decoding.
+  DecodeStatus Open(const DecodeOptions& options, std::string& message);
+
+  // Decodes the next count rows into rows first, first + stride, ...
+  bool ReadRows(Pixel32* first, std::size_t stride, JDIMENSION count);
+
+  std::int32_t Width() const { return static_cast<std::int32_t>(cinfo_.output_width); }
+  std::int32_t Height() const { return static_cast<std::int32_t>(cinfo_.output_height); }
+  JDIMENSION NextRow() const { return cinfo_.output_scanline; }
+  DecodeStatus FailureStatus() const { return handler_.status; }
+  std::string Error() const { return handler_.error; }
+  std::string Warning() const;
+
+ private:
+  template <typename Step>
+  bool Guarded(Step step);
+  bool StartHeader();
+  DecodeStatus CheckHeader(const DecodeOptions& options, std::string& message);
+  bool StartPixels();
+  bool ReadScanlines(Pixel32* first, std::size_t stride, JDIMENSION end);
+
+  std::span<const std::uint8_t> data_;
+  ErrorHandler handler_;
+  jpeg_decompress_struct cinfo_{};
+  bool cmyk_ = false;
+};
+
+template <typename Step>
+bool JpegReader::Guarded(Step step) {
+  if (setjmp(handler_.jump) != 0) {
+    return false;
+  }
+  step();
+  return true;
+}
+
+bool JpegReader::StartHeader() {
+  return Guarded([this] {
+    jpeg_create_decompress(&cinfo_);
+    cinfo_.progress = &handler_.progress;
+    jpeg_mem_src(&cinfo_, data_.data(), static_cast<unsigned long>(data_.size()));
+    jpeg_read_header(&cinfo_, TRUE);
+  });
+}
+
+DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, std::string& message) {
+  const std::uint64_t width = cinfo_.image_width;
+  const std::uint64_t height = cinfo_.image_height;
+  constexpr std::uint64_t kMaxSide = std::numeric_limits<std::int32_t>::max();
+  if (width > kMaxSide || height > kMaxSide || width * height > options.maxPixels) {
+    message =
+        TooLargeMessage(width, height, "exceeds the limit of " + std::to_string(options.maxPixels));
+    return DecodeStatus::kTooLarge;
+  }
+  switch (cinfo_.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_YCbCr:
+    case JCS_RGB:
+      cinfo_.out_color_space = kNativePixelLayout;
+      break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      cinfo_.out_color_space = JCS_CMYK;
+      cmyk_ = true;
+      break;
+    default:
+      message = "unsupported JPEG: " + std::to_string(cinfo_.num_components) +
+                " colour components of unknown meaning";
+      return DecodeStatus::kDamaged;
+  }
+  const std::uint64_t budget = kDecoderBaseBytes + width * height * kDecoderBytesPerPixel;
+  constexpr std::uint64_t kLongMax = std::numeric_limits<long>::max();
+  cinfo_.mem->max_memory_to_use = static_cast<long>(std::min(budget, kLongMax));
+  return DecodeStatus::kOk;
+}
+
+bool JpegReader::StartPixels() {
+  return Guarded([this] { jpeg_start_decompress(&cinfo_); });
+}
+
+DecodeStatus JpegReader::Open(const DecodeOptions& options, std::string& message) {
+  if (!StartHeader()) {
+    message = Error();
+    return FailureStatus();
+  }
+  const DecodeStatus status = CheckHeader(options, message);
+  if (status != DecodeStatus::kOk) {
+    return status;
+  }
+  if (!StartPixels()) {
+    message = Error();
+    return FailureStatus();
+  }
+  return DecodeStatus::kOk;
+}
+
+bool JpegReader::ReadScanlines(Pixel32* first, std::size_t stride, JDIMENSION end) {
+  const JDIMENSION start = cinfo_.output_scanline;
+  return Guarded([&] {
+    constexpr JDIMENSION kRowsPerCall = 16;
+    JSAMPROW rows[kRowsPerCall];
+    while (cinfo_.output_scanline < end) {
+      const JDIMENSION batch = std::min(kRowsPerCall, end - cinfo_.output_scanline);
+      for (JDIMENSION i = 0; i < batch; ++i) {
+        Pixel32* row = first + (cinfo_.output_scanline - start + i) * stride;
+        rows[i] = reinterpret_cast<JSAMPROW>(row);
+      }
+      if (jpeg_read_scanlines(&cinfo_, rows, batch) == 0) {
+        // Only a suspending data source returns no rows; ours never suspends.
+        ERREXIT(&cinfo_, JERR_INPUT_EMPTY);
+      }
+    }
+  });
+}
+
+bool JpegReader::ReadRows(Pixel32* first, std::size_t stride, JDIMENSION count) {
+  const JDIMENSION end = cinfo_.output_scanline + count;
+  if (!ReadScanlines(first, stride, end)) {
+    return false;
+  }
+  if (cmyk_) {
+    for (JDIMENSION i = 0; i < count; ++i) {
+      ConvertInvertedCmykInPlace(first + i * stride, cinfo_.output_width);
+    }
+  }
+  return true;
+}
+
+std::string JpegReader::Warning() const {
+  if (handler_.truncated) {
+    return "truncated JPEG: the data ends early and the missing part is filled in";
+  }
+  if (handler_.manager.num_warnings == 0) {
+    return {};
+  }
+  std::string warning = "JPEG warning: ";
+  warning += handler_.firstWarning;
+  if (handler_.manager.num_warnings > 1) {
+    warning += " (and " + std::to_string(handler_.manager.num_warnings - 1) + " more problems)";
+  }
+  return warning;
+}
+
+}  // namespace
+
+bool LooksLikeJpeg(std::span<const std::uint8_t> data) {
+  return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
+}
+
+struct JpegRowSource::State {
+  explicit State(std::vector<std::uint8_t> fileBytes)
+      : bytes(std::move(fileBytes)), reader(bytes) {}
+
+  std::vector<std::uint8_t> bytes;  // libjpeg reads from them until the end
+  JpegReader reader;
+  std::vector<Pixel32> row;
+  std::string warning;
+  std::string error;
+};
+
+JpegRowSource::JpegRowSource(std::unique_ptr<State> state) : state_(std::move(state)) {}
+
+JpegRowSource::~JpegRowSource() = default;
+
+std::unique_ptr<JpegRowSource> JpegRowSource::Open(std::vector<std::uint8_t> bytes,
+                                                   const DecodeOptions& options,
+                                                   DecodeStatus& status, std::string& message) {
+  auto state = std::make_unique<State>(std::move(bytes));
+  status = state->reader.Open(options, message);
+  if (status != DecodeStatus::kOk) {
+    return nullptr;
+  }
+  state->row.resize(static_cast<std::size_t>(state->reader.Width()));
+  state->warning = state->reader.Warning();
+  message = state->warning;
+  return std::unique_ptr<JpegRowSource>(new JpegRowSource(std::move(state)));
+}
+
+std::int32_t JpegRowSource::Width() const { return state_->reader.Width(); }
+
+std::int32_t JpegRowSource::Height() const { return state_->reader.Height(); }
+
+const Pixel32* JpegRowSource::Row(std::int32_t y) {
+  State& state = *state_;
+  if (!state.error.empty()) {
+    return nullptr;
+  }
+  const auto next = static_cast<std::int64_t>(state.reader.NextRow());
+  if (y >= 0 && y == next - 1) {
+    return state.row.data();
+  }
+  if (y != next || y >= Height()) {
+    state.error = "JPEG row " + std::to_string(y) + " asked for out of order or out of range";
+    return nullptr;
+  }
+  if (!state.reader.ReadRows(state.row.data(), state.row.size(), 1)) {
+    state.error = state.reader.Error();
+    return nullptr;
+  }
+  state.warning = state.reader.Warning();
+  return state.row.data();
+}
+
+const std::string& JpegRowSource::Warning() const { return state_->warning; }
+
+const std::string& JpegRowSource::Error() const { return state_->error; }
+
+DecodeResult DecodeJpeg(std::span<const std::uint8_t> data, const DecodeOptions& options) {
+  JpegReader reader(data);
+  std::string message;
+  const DecodeStatus status = reader.Open(options, message);
+  if (status != DecodeStatus::kOk) {
+    return DecodeResult::Failure(status, std::move(message));
+  }
+  const auto width = static_cast<std::size_t>(reader.Width());
+  const auto height = static_cast<std::size_t>(reader.Height());
+  std::vector<Pixel32> pixels;
+  try {
+    pixels.resize(width * height);
+  } catch (const std::bad_alloc&) {
+    return DecodeResult::Failure(DecodeStatus::kTooLarge,
+                                 TooLargeMessage(width, height, "do not fit into memory"));
+  }
+  if (!reader.ReadRows(pixels.data(), width, static_cast<JDIMENSION>(height))) {
+    return DecodeResult::Failure(reader.FailureStatus(), reader.Error());
+  }
+  DecodeResult result;
+  result.message = reader.Warning();
+  result.picture = WorkingPicture(reader.Width(), reader.Height(), std::move(pixels));
+  return result;
+}
+
+}  // namespace tessaglyph
