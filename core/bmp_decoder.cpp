@@ -63,19 +63,18 @@ DecodeResult DecodeBmp(std::span<const std::uint8_t> data, const DecodeOptions& 
   if (!runLength && !HoldsEveryRow(info, pixelData.size())) {
     return DecodeResult::Failure(DecodeStatus::kDamaged, "damaged BMP: pixel data ends early");
   }
-  std::vector<Pixel32> pixels;
-  try {
-    pixels.assign(static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height), kWhitePixel);
-  } catch (const std::bad_alloc&) {
+  std::optional<PixelBuffer> pixels =
+      PixelBuffer::Allocate(static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height), kWhitePixel);
+  if (!pixels) {
     return DecodeResult::Failure(DecodeStatus::kTooLarge,
                                  "BMP too large: not enough memory for " + SizeText(info) + " pixels");
   }
-  const BmpWarnings warnings = runLength ? BmpRleDecoder(info, pixelData, pixels.data()).Decode()
-                                         : BmpUncompressedDecoder(info).Decode(pixelData, pixels.data());
+  const BmpWarnings warnings = runLength ? BmpRleDecoder(info, pixelData, pixels->Data()).Decode()
+                                         : BmpUncompressedDecoder(info).Decode(pixelData, pixels->Data());
   DecodeResult result;
   result.message = warnings.Message();
   result.picture =
-      WorkingPicture(static_cast<std::int32_t>(info.width), static_cast<std::int32_t>(info.height), std::move(pixels));
+      WorkingPicture(static_cast<std::int32_t>(info.width), static_cast<std::int32_t>(info.height), std::move(*pixels));
   return result;
 }
 

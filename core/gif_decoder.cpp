@@ -173,7 +173,7 @@ constexpr std::array<Pass, 4> kInterlacedRows = {{{0, 8}, {4, 8}, {2, 4}, {1, 2}
 // Draws the image's rows as they arrive; returns false when the data breaks
 // off, leaving the rows that did not arrive as they were.
 bool DrawFirstImage(GifFileType* gif, const Palette& palette, const Screen& screen,
-                    std::vector<Pixel32>& pixels) {
+                    Pixel32* pixels) {
   const GifImageDesc& image = gif->Image;
   if (image.Width == 0 || image.Height == 0) {
     return true;
@@ -192,7 +192,7 @@ bool DrawFirstImage(GifFileType* gif, const Palette& palette, const Screen& scre
       if (screenY >= screen.height) {
         continue;
       }
-      Pixel32* row = pixels.data() + static_cast<std::size_t>(screenY) * screen.width;
+      Pixel32* row = pixels + static_cast<std::size_t>(screenY) * screen.width;
       for (int x = visibleFrom; x < visibleTo; ++x) {
         row[x] = palette[line[static_cast<std::size_t>(x - image.Left)]];
       }
@@ -239,18 +239,17 @@ DecodeResult DecodeGif(std::span<const std::uint8_t> data, const DecodeOptions& 
   if (auto problem = SizeProblem(screen, image, options.maxPixels)) {
     return std::move(*problem);
   }
-  std::vector<Pixel32> pixels;
-  try {
-    pixels.assign(static_cast<std::size_t>(screen.width) * screen.height, kWhitePixel);
-  } catch (const std::bad_alloc&) {
+  std::optional<PixelBuffer> pixels =
+      PixelBuffer::Allocate(static_cast<std::size_t>(screen.width) * screen.height, kWhitePixel);
+  if (!pixels) {
     return TooLarge(screen.width, screen.height, "do not fit into memory");
   }
   const ColorMapObject* map = image.ColorMap != nullptr ? image.ColorMap : gif->SColorMap;
   DecodeResult result;
-  if (!DrawFirstImage(gif.get(), MakePalette(map, transparentIndex), screen, pixels)) {
+  if (!DrawFirstImage(gif.get(), MakePalette(map, transparentIndex), screen, pixels->Data())) {
     result.message = BrokenImageWarning(*gif, input);
   }
-  result.picture = WorkingPicture(screen.width, screen.height, std::move(pixels));
+  result.picture = WorkingPicture(screen.width, screen.height, std::move(*pixels));
   return result;
 }
 

@@ -343,19 +343,17 @@ DecodeResult DecodeJpeg(std::span<const std::uint8_t> data, const DecodeOptions&
   }
   const auto width = static_cast<std::size_t>(reader.Width());
   const auto height = static_cast<std::size_t>(reader.Height());
-  std::vector<Pixel32> pixels;
-  try {
-    pixels.resize(width * height);
-  } catch (const std::bad_alloc&) {
+  std::optional<PixelBuffer> pixels = PixelBuffer::Allocate(width * height, kWhitePixel);
+  if (!pixels) {
     return DecodeResult::Failure(DecodeStatus::kTooLarge,
                                  TooLargeMessage(width, height, "do not fit into memory"));
   }
-  if (!reader.ReadRows(pixels.data(), width, static_cast<JDIMENSION>(height))) {
+  if (!reader.ReadRows(pixels->Data(), width, static_cast<JDIMENSION>(height))) {
     return DecodeResult::Failure(reader.FailureStatus(), reader.Error());
   }
   DecodeResult result;
   result.message = reader.Warning();
-  result.picture = WorkingPicture(reader.Width(), reader.Height(), std::move(pixels));
+  result.picture = WorkingPicture(reader.Width(), reader.Height(), std::move(*pixels));
   return result;
 }
 

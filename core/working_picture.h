@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "pixel_buffer.h"
 #include "pixel_source.h"
 
 namespace tessaglyph {
@@ -15,7 +16,8 @@ class WorkingPicture : public PixelSource {
  public:
   WorkingPicture() = default;
   // Takes width * height pixels, row by row. Both sizes must be at least 1.
-  WorkingPicture(std::int32_t width, std::int32_t height, std::vector<Pixel32> pixels);
+  WorkingPicture(std::int32_t width, std::int32_t height, PixelBuffer pixels);
+  WorkingPicture(std::int32_t width, std::int32_t height, const std::vector<Pixel32>& pixels);
 
   std::int32_t Width() const override { return width_; }
   std::int32_t Height() const override { return height_; }
@@ -26,11 +28,10 @@ class WorkingPicture : public PixelSource {
   Pixel32 PixelAt(std::int32_t x, std::int32_t y) const { return RowAt(y)[x]; }
 
   // The pixel rows as one block, Width() words per row, for zero-copy views.
-  const Pixel32* Data() const { return pixels_.data(); }
-  Pixel32* MutableData() { return pixels_.data(); }
+  const Pixel32* Data() const { return pixels_.Data(); }
 
  private:
-  std::vector<Pixel32> pixels_;
+  PixelBuffer pixels_;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   bool loaded_ = false;

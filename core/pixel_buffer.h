@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+
+#include "pixel_source.h"
+
+namespace tessaglyph {
+
+// The memory of one picture's pixels. Large buffers are mapped straight from
+// the system and asked for huge pages: a 20-megapixel picture is 80 MB, and
+// touching it page by page for the first time costs more than decoding it.
+class PixelBuffer {
+ public:
+  PixelBuffer() = default;
+  ~PixelBuffer();
+  PixelBuffer(PixelBuffer&& other) noexcept;
+  PixelBuffer& operator=(PixelBuffer&& other) noexcept;
+  PixelBuffer(const PixelBuffer&) = delete;
+  PixelBuffer& operator=(const PixelBuffer&) = delete;
+
+  // Room for count pixels, each set to fill; nothing when memory runs out.
+  static std::optional<PixelBuffer> Allocate(std::size_t count, Pixel32 fill);
+
+  Pixel32* Data() { return data_; }
+  const Pixel32* Data() const { return data_; }
+  std::size_t Size() const { return count_; }
+
+ private:
+  void Release();
+
+  Pixel32* data_ = nullptr;
+  std::size_t count_ = 0;
+  std::size_t mappedBytes_ = 0;  // 0 when the memory came from the heap
+};
+
+}  // namespace tessaglyph
