@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test bench package clean
 
 deps:
 	@scripts/install-deps
@@ -20,6 +20,9 @@ test: build
 
 bench: build
 	@bench/run-benchmarks $(BUILD)
+
+package: build
+	@cd $(BUILD) && cpack
 
 clean:
 	@rm -rf $(BUILD)

@@ -1,0 +1,78 @@
+# Installs Tessaglyph as a desktop application and builds its Debian package
+# (`cpack -G DEB` in the build folder). Included after every subdirectory so
+# that it sees which executables this build has.
+
+set(TESSAGLYPH_APP_ID example.quorvandel.Tessaglyph)
+# The day this version was released; the manual page and the AppStream release carry it.
+set(TESSAGLYPH_RELEASE_DATE 2026-12-07)
+
+set(packaging_source ${PROJECT_SOURCE_DIR}/packaging)
+set(packaging_build ${PROJECT_BINARY_DIR}/packaging)
+
+configure_file(${packaging_source}/tessaglyph-cli.1.in ${packaging_build}/tessaglyph-cli.1 @ONLY)
+# Debian keeps manual pages gzipped at the highest level.
+file(ARCHIVE_CREATE OUTPUT ${packaging_build}/tessaglyph-cli.1.gz PATHS ${packaging_build}/tessaglyph-cli.1
+     FORMAT raw COMPRESSION GZip COMPRESSION_LEVEL 9)
+install(FILES ${packaging_build}/tessaglyph-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The desktop entry, icons and metainfo describe the window, so they come only with it.
+if(TARGET tessaglyph)
+  install(FILES ${packaging_source}/${TESSAGLYPH_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+
+  configure_file(${packaging_source}/${TESSAGLYPH_APP_ID}.metainfo.xml.in
+                 ${packaging_build}/${TESSAGLYPH_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${packaging_build}/${TESSAGLYPH_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+  # The theme icons are cut from the window's own .ico at build time, so the two never drift apart.
+  add_executable(tessaglyph_icon_export ${packaging_source}/tools/icon_export.cpp)
+  target_link_libraries(tessaglyph_icon_export PRIVATE Qt6::Gui)
+  set_target_properties(tessaglyph_icon_export PROPERTIES AUTOMOC OFF RUNTIME_OUTPUT_DIRECTORY ${packaging_build}/tools)
+  set(icon_source ${PROJECT_SOURCE_DIR}/res/tessaglyph.ico)
+  set(theme_icons)
+  foreach(size 32 48)
+    set(icon ${packaging_build}/icons/${size}x${size}/${TESSAGLYPH_APP_ID}.png)
+    add_custom_command(
+      OUTPUT ${icon}
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${packaging_build}/icons/${size}x${size}
+      COMMAND tessaglyph_icon_export ${icon_source} ${size} ${icon}
+      DEPENDS tessaglyph_icon_export ${icon_source}
+      COMMENT "Exporting the ${size}x${size} theme icon"
+      VERBATIM)
+    install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
+    list(APPEND theme_icons ${icon})
+  endforeach()
+  add_custom_target(tessaglyph_theme_icons ALL DEPENDS ${theme_icons})
+endif()
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tessaglyph)
+set(CPACK_PACKAGE_VENDOR Quorvandel)
+set(CPACK_PACKAGE_CONTACT "Quorvandel <tessaglyph@quorvandel.example>")
+set(CPACK_PACKAGE_HOMEPAGE_URL http://www.quorvandel.example/)
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "picture to text converter")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Tessaglyph turns a BMP, JPEG or GIF picture into a plain text file in which\n"
+    "every pixel becomes one character, chosen from a ramp of 15 by the pixel's\n"
+    "brightness. It comes as a small window with a preview and as the\n"
+    "command-line converter tessaglyph-cli for scripts and batches.")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+
+# dpkg-shlibdeps reads the real library versions off the executables; without
+# it the package names the runtime libraries this build links by hand.
+find_program(TESSAGLYPH_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(TESSAGLYPH_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(runtime_packages "libc6" "libstdc++6" "libjpeg62-turbo" "libgif7")
+  if(TARGET tessaglyph)
+    list(APPEND runtime_packages "libqt6widgets6 (>= 6.4)" "libqt6gui6 (>= 6.4)" "libqt6core6 (>= 6.4)")
+  endif()
+  list(JOIN runtime_packages ", " CPACK_DEBIAN_PACKAGE_DEPENDS)
+endif()
+
+include(CPack)
