@@ -1,0 +1,306 @@
+#include "hyperlink_static.h"
+
+#include <QCoreApplication>
+#include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QPainter>
+#include <cmath>
+#include <utility>
+
+#include "dialogs.h"
+#include "launcher.h"
+
+namespace tessaglyph {
+namespace {
+
+bool Succeeded(int result) { return result > 32; }
+
+bool IsTargetFieldCode(QChar c) {
+  return c == QLatin1Char('u') || c == QLatin1Char('U') || c == QLatin1Char('f') || c == QLatin1Char('F');
+}
+
+// Where the handler's command line is cut for the target: at the opening
+// quotation mark of the first quoted field code, else at the first bare one;
+// -1 when it has none. "%%" is a literal percent sign, not a field code.
+qsizetype FallbackCutPosition(const QString& command) {
+  qsizetype firstBare = -1;
+  for (qsizetype i = 0; i + 1 < command.size(); ++i) {
+    if (command[i] != QLatin1Char('%')) {
+      continue;
+    }
+    if (command[i + 1] == QLatin1Char('%')) {
+      ++i;
+      continue;
+    }
+    if (!IsTargetFieldCode(command[i + 1])) {
+      continue;
+    }
+    const bool quoted =
+        i > 0 && command[i - 1] == QLatin1Char('"') && i + 2 < command.size() && command[i + 2] == QLatin1Char('"');
+    if (quoted) {
+      return i - 1;
+    }
+    if (firstBare < 0) {
+      firstBare = i;
+    }
+  }
+  return firstBare;
+}
+
+// The characters that make a desktop entry's command line argument need quoting.
+bool NeedsQuoting(const QString& argument) {
+  static const QString reserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
+  for (const QChar c : argument) {
+    if (reserved.contains(c)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+QString QuotedArgument(const QString& argument) {
+  QString quoted = QStringLiteral("\"");
+  for (const QChar c : argument) {
+    if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') || c == QLatin1Char('\\')) {
+      quoted += QLatin1Char('\\');
+    }
+    quoted += c;
+  }
+  return quoted + QLatin1Char('"');
+}
+
+int CeilToInt(qreal value) { return static_cast<int>(std::ceil(value)); }
+
+}  // namespace
+
+HyperlinkStatic::HyperlinkStatic(Dialogs& dialogs, Launcher& launcher, QWidget* parent)
+    : QLabel(parent), dialogs_(dialogs), launcher_(launcher) {
+  hoverTimer_.setInterval(kHoverPollMs);
+  connect(&hoverTimer_, &QTimer::timeout, this, &HyperlinkStatic::OnTimer);
+}
+
+void HyperlinkStatic::Attach() {
+  attached_ = true;
+  // Hover entry needs moves without a button held.
+  setMouseTracking(true);
+  if (target_.isEmpty()) {
+    target_ = text();
+  }
+  if (text().isEmpty()) {
+    setText(target_);
+  }
+  // font() is the label's own font, else its dialog's, else the application's.
+  plainFont_ = font();
+  plainFont_.setUnderline(false);
+  underlinedFont_ = plainFont_;
+  underlinedFont_.setUnderline(true);
+  FitToText();
+  LoadHandCursor();
+  SetUnderlineMode(UnderlineOnHover);
+  setToolTip(target_);
+}
+
+void HyperlinkStatic::SetTarget(QString target) {
+  target_ = std::move(target);
+  if (attached_) {
+    FitToText();
+    setToolTip(target_);
+  }
+}
+
+void HyperlinkStatic::SetVisitedState(bool visited) {
+  visited_ = visited;
+  if (attached_) {
+    update();
+  }
+}
+
+void HyperlinkStatic::SetUnderlineMode(UnderlineMode mode) {
+  if (mode == underlineMode_) {
+    return;
+  }
+  if (attached_) {
+    setFont(mode == UnderlineAlways ? underlinedFont_ : plainFont_);
+    update();
+  }
+  underlineMode_ = mode;
+}
+
+void HyperlinkStatic::FitToText() {
+  if (!attached_) {
+    return;
+  }
+  // Rounded up: a label narrower than its text by a fraction of a pixel would wrap.
+  const QFontMetricsF metrics(underlinedFont_);
+  const QRect client = contentsRect();
+  const int fittedWidth = CeilToInt(metrics.horizontalAdvance(text())) + width() - client.width();
+  const int fittedHeight = CeilToInt(metrics.height()) + height() - client.height();
+
+  // Edges as the window system keeps them, right and bottom outside; the
+  // centring insets truncate toward zero, so an odd difference leaves one
+  // pixel more than the text needs.
+  int left = x();
+  int top = y();
+  int right = left + width();
+  int bottom = top + height();
+  if (alignment() & Qt::AlignVCenter) {
+    const int inset = (height() - fittedHeight) / 2;
+    top += inset;
+    bottom -= inset;
+  } else {
+    bottom = top + fittedHeight;
+  }
+  if (alignment() & Qt::AlignHCenter) {
+    const int inset = (width() - fittedWidth) / 2;
+    left += inset;
+    right -= inset;
+  } else if (alignment() & Qt::AlignRight) {
+    left = right - fittedWidth;
+  } else {
+    right = left + fittedWidth;
+  }
+  setGeometry(left, top, right - left, bottom - top);
+}
+
+void HyperlinkStatic::LoadHandCursor() {
+  if (handCursor_) {
+    return;
+  }
+  handCursor_ = QCursor(Qt::PointingHandCursor);
+  setCursor(*handCursor_);
+}
+
+QColor HyperlinkStatic::CtlColor() const {
+  if (hovering_) {
+    return hoverColor_;
+  }
+  return visited_ ? visitedColor_ : linkColor_;
+}
+
+void HyperlinkStatic::OnMouseMove() {
+  if (hovering_) {
+    return;
+  }
+  hovering_ = true;
+  if (underlineMode_ == UnderlineOnHover) {
+    setFont(underlinedFont_);
+  }
+  update();
+  hoverTimer_.start();
+}
+
+void HyperlinkStatic::OnTimer() {
+  // Polled rather than ended by a leave event: a cursor that slips out and back
+  // between two ticks leaves the hover look undisturbed.
+  if (rect().contains(mapFromGlobal(QCursor::pos()))) {
+    return;
+  }
+  hovering_ = false;
+  hoverTimer_.stop();
+  if (underlineMode_ != UnderlineAlways) {
+    setFont(plainFont_);
+  }
+  update();
+}
+
+void HyperlinkStatic::OnLinkClicked() {
+  // The font and the timer stay: the next tick outside ends the hover look.
+  hovering_ = false;
+  const int result = OpenTarget(target_);
+  visited_ = Succeeded(result);
+  if (visited_) {
+    SetVisitedState(true);
+    return;
+  }
+  launcher_.Beep();
+  ShowOpenError(result);
+}
+
+int HyperlinkStatic::OpenTarget(const QString& target) {
+  const int openerResult = launcher_.OpenUrl(target);
+  if (Succeeded(openerResult)) {
+    return openerResult;
+  }
+  const std::optional<QString> handler = launcher_.HtmlHandlerCommand();
+  if (!handler) {
+    return openerResult;
+  }
+  return launcher_.StartProgram(BuildFallbackCommand(*handler, target));
+}
+
+void HyperlinkStatic::ShowOpenError(int code) {
+  dialogs_.MessageBox(window(), QStringLiteral("Unable to open hyperlink:\n\n") + OpenErrorText(code),
+                      QCoreApplication::applicationName(), Dialogs::Icon::kExclamation, Dialogs::Buttons::kOk);
+}
+
+QString HyperlinkStatic::BuildFallbackCommand(const QString& handlerCommand, const QString& target) {
+  const qsizetype cut = FallbackCutPosition(handlerCommand);
+  const QString program = cut < 0 ? handlerCommand : handlerCommand.left(cut);
+  return program + QLatin1Char(' ') + (NeedsQuoting(target) ? QuotedArgument(target) : target);
+}
+
+QString HyperlinkStatic::OpenErrorText(int code) {
+  switch (code) {
+    case 0:
+      return QStringLiteral("The operating system is out\nof memory or resources.");
+    case 2:
+      return QStringLiteral("The specified file was not found.");
+    case 3:
+      return QStringLiteral("The specified path was not found.");
+    case 5:
+      return QStringLiteral("The operating system denied\naccess to the specified file.");
+    case 8:
+      return QStringLiteral("There was not enough memory to complete the operation.");
+    case 11:
+      return QStringLiteral("The .EXE file is invalid\n(non-Win32 .EXE or error in .EXE image).");
+    case 26:
+      return QStringLiteral("A sharing violation occurred. ");
+    case 27:
+      return QStringLiteral("The filename association is\nincomplete or invalid.");
+    case 28:
+      return QStringLiteral("The DDE transaction could not\nbe completed because the request timed out.");
+    case 29:
+      return QStringLiteral("The DDE transaction failed.");
+    case 30:
+      return QStringLiteral(
+          "The DDE transaction could not\nbe completed because other DDE transactions\nwere being processed.");
+    case 31:
+      return QStringLiteral("There is no application associated\nwith the given filename extension.");
+    case 32:
+      return QStringLiteral("The specified dynamic-link library was not found.");
+    default:
+      return QStringLiteral("Unknown Error (%1) occurred.").arg(code);
+  }
+}
+
+void HyperlinkStatic::paintEvent(QPaintEvent* event) {
+  if (!attached_) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  QPainter painter(this);
+  OnEraseBkgnd(painter);
+  drawFrame(&painter);
+  painter.setPen(CtlColor());
+  painter.drawText(contentsRect(), static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0), text());
+}
+
+void HyperlinkStatic::mouseMoveEvent(QMouseEvent* event) {
+  if (attached_) {
+    OnMouseMove();
+  }
+  QLabel::mouseMoveEvent(event);
+}
+
+void HyperlinkStatic::mousePressEvent(QMouseEvent* event) {
+  if (attached_ && event->button() == Qt::LeftButton) {
+    OnLinkClicked();
+  }
+  QLabel::mousePressEvent(event);
+}
+
+void HyperlinkStatic::OnEraseBkgnd(QPainter& painter) const {
+  painter.fillRect(rect(), palette().color(QPalette::Button));
+}
+
+}  // namespace tessaglyph

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <QColor>
+#include <QCursor>
+#include <QFont>
+#include <QLabel>
+#include <QString>
+#include <QTimer>
+#include <optional>
+
+class QPainter;
+
+namespace tessaglyph {
+
+class Dialogs;
+class Launcher;
+
+// A static text of a dialog turned into a clickable link: drawn in the link
+// colour (another once opened, a third under the mouse), underlined while the
+// mouse is over it, with a hand cursor and the target as tooltip, sized to its
+// text. A click opens the target through the Launcher and reports a failure
+// through Dialogs.
+//
+// The dialog builder places and styles the label like any static; Attach()
+// then makes it a link. Until then the setters only store their values.
+class HyperlinkStatic : public QLabel {
+  Q_OBJECT
+
+ public:
+  enum UnderlineMode : int {
+    UnderlineOnHover = -1,
+    UnderlineNever = 0,
+    UnderlineAlways = 1,
+  };
+
+  // How often the hover state checks whether the cursor is still over the link.
+  static constexpr int kHoverPollMs = 100;
+
+  HyperlinkStatic(Dialogs& dialogs, Launcher& launcher, QWidget* parent = nullptr);
+
+  // Makes the label a link: clickable; the label as target when none was set
+  // (and the target as label when the label is empty); plain and underlined
+  // copies of its font; fitted to its text; hand cursor; underline on hover;
+  // tooltip. Call once, after the label has its text, font and place.
+  void Attach();
+
+  // Never changes the label; refits the link and shows the target as tooltip.
+  void SetTarget(QString target);
+  // Repaints even when the state is unchanged.
+  void SetVisitedState(bool visited);
+  // Selecting the current mode changes nothing and repaints nothing.
+  void SetUnderlineMode(UnderlineMode mode);
+  // Sizes the link to its label measured in the underlined font, keeping the
+  // frame. Left-aligned keeps the left edge, right-aligned the right edge,
+  // centred shrinks or grows about the middle; vertically centred likewise
+  // about the middle, else the top edge stays.
+  void FitToText();
+  void LoadHandCursor();
+
+  // The text colour of the current state.
+  QColor CtlColor() const;
+  // Hover entry when not hovering yet.
+  void OnMouseMove();
+  // Hover exit once the cursor is outside the link.
+  void OnTimer();
+  // Opens the target; success marks the link visited, failure beeps and
+  // explains the code.
+  void OnLinkClicked();
+  // The URL opener first, then the desktop's HTML handler with the target
+  // appended. Above 32 is success.
+  int OpenTarget(const QString& target);
+  void ShowOpenError(int code);
+
+  // The handler's command line cut at its first field code for a URL or file
+  // ("%u", "%U", "%f", "%F"; a quoted one first, else a bare one, else the
+  // whole line), then a blank and the target. A target that the command line
+  // splitting would break apart is quoted.
+  static QString BuildFallbackCommand(const QString& handlerCommand, const QString& target);
+  // The explanation of an opening failure code.
+  static QString OpenErrorText(int code);
+
+  const QString& Target() const { return target_; }
+  bool IsHovering() const { return hovering_; }
+  bool IsVisited() const { return visited_; }
+  UnderlineMode GetUnderlineMode() const { return underlineMode_; }
+  const QFont& PlainFont() const { return plainFont_; }
+  const QFont& UnderlinedFont() const { return underlinedFont_; }
+  const std::optional<QCursor>& HandCursor() const { return handCursor_; }
+  bool IsHoverTimerActive() const { return hoverTimer_.isActive(); }
+  QColor LinkColor() const { return linkColor_; }
+  QColor VisitedColor() const { return visitedColor_; }
+  QColor HoverColor() const { return hoverColor_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  void OnEraseBkgnd(QPainter& painter) const;
+
+  Dialogs& dialogs_;
+  Launcher& launcher_;
+  const QColor linkColor_{0, 0, 238};
+  const QColor visitedColor_{85, 26, 139};
+  const QColor hoverColor_{255, 0, 0};
+  bool hovering_ = false;
+  bool visited_ = false;
+  UnderlineMode underlineMode_ = UnderlineOnHover;
+  QString target_;
+  QFont underlinedFont_;
+  QFont plainFont_;
+  std::optional<QCursor> handCursor_;
+  QTimer hoverTimer_;
+  bool attached_ = false;
+};
+
+}  // namespace tessaglyph
