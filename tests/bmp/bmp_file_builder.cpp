@@ -22,62 +22,62 @@ void Append32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
   Append16(bytes, value >> 16);
 }
 
-std::vector<std::uint8_t> InfoHeader(const BmpFileSpec& spec) {
+std::vector<std::uint8_t> InfoHeader(const BmpFileLayout& layout) {
   std::vector<std::uint8_t> header;
-  Append32(header, spec.headerSize);
-  if (spec.headerSize == kCoreHeaderSize) {
-    Append16(header, static_cast<std::uint16_t>(spec.width));
-    Append16(header, static_cast<std::uint16_t>(spec.height));
+  Append32(header, layout.headerSize);
+  if (layout.headerSize == kCoreHeaderSize) {
+    Append16(header, static_cast<std::uint16_t>(layout.width));
+    Append16(header, static_cast<std::uint16_t>(layout.height));
     Append16(header, 1);
-    Append16(header, spec.bitsPerPixel);
+    Append16(header, layout.bitsPerPixel);
     return header;
   }
-  Append32(header, static_cast<std::uint32_t>(spec.width));
-  Append32(header, static_cast<std::uint32_t>(spec.height));
+  Append32(header, static_cast<std::uint32_t>(layout.width));
+  Append32(header, static_cast<std::uint32_t>(layout.height));
   Append16(header, 1);
-  Append16(header, spec.bitsPerPixel);
-  Append32(header, spec.compression);
-  Append32(header, static_cast<std::uint32_t>(spec.pixels.size()));
+  Append16(header, layout.bitsPerPixel);
+  Append32(header, layout.compression);
+  Append32(header, static_cast<std::uint32_t>(layout.pixels.size()));
   Append32(header, 2835);
   Append32(header, 2835);
-  Append32(header, spec.colorsUsed);
+  Append32(header, layout.colorsUsed);
   Append32(header, 0);
-  if (spec.headerSize > kInfoHeaderSize) {
-    for (std::uint32_t mask : spec.masks) {
+  if (layout.headerSize > kInfoHeaderSize) {
+    for (std::uint32_t mask : layout.masks) {
       Append32(header, mask);
     }
   }
   // Shorter OS/2 headers simply stop; longer ones end in zero fields.
-  header.resize(spec.headerSize, 0);
+  header.resize(layout.headerSize, 0);
   return header;
 }
 
 }  // namespace
 
-std::vector<std::uint8_t> BuildBmp(const BmpFileSpec& spec) {
+std::vector<std::uint8_t> BuildBmp(const BmpFileLayout& layout) {
   std::vector<std::uint8_t> file(kFileHeaderSize, 0);
   file[0] = 'B';
   file[1] = 'M';
-  const std::vector<std::uint8_t> header = InfoHeader(spec);
+  const std::vector<std::uint8_t> header = InfoHeader(layout);
   file.insert(file.end(), header.begin(), header.end());
-  if (spec.headerSize == kInfoHeaderSize) {
-    for (std::uint32_t mask : spec.masks) {
+  if (layout.headerSize == kInfoHeaderSize) {
+    for (std::uint32_t mask : layout.masks) {
       Append32(file, mask);
     }
   }
-  for (std::uint32_t rgb : spec.palette) {
+  for (std::uint32_t rgb : layout.palette) {
     file.push_back(static_cast<std::uint8_t>(rgb));
     file.push_back(static_cast<std::uint8_t>(rgb >> 8));
     file.push_back(static_cast<std::uint8_t>(rgb >> 16));
-    if (spec.headerSize != kCoreHeaderSize) {
+    if (layout.headerSize != kCoreHeaderSize) {
       file.push_back(0);
     }
   }
-  const std::uint32_t offset = spec.pixelOffset.value_or(static_cast<std::uint32_t>(file.size()));
+  const std::uint32_t offset = layout.pixelOffset.value_or(static_cast<std::uint32_t>(file.size()));
   if (offset > file.size()) {
     file.resize(offset, 0);
   }
-  file.insert(file.end(), spec.pixels.begin(), spec.pixels.end());
+  file.insert(file.end(), layout.pixels.begin(), layout.pixels.end());
   PutLittleEndian32(file, 2, static_cast<std::uint32_t>(file.size()));
   PutLittleEndian32(file, kPixelOffsetField, offset);
   return file;

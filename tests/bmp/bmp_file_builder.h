@@ -14,7 +14,7 @@
 namespace tessaglyph::test {
 
 // A BMP file described field by field; BuildBmp writes it byte-exactly.
-struct BmpFileSpec {
+struct BmpFileLayout {
   std::uint32_t headerSize = 40;  // 12 writes a core header, 16 to 64 may be OS/2
   std::int32_t width = 1;
   std::int32_t height = 1;
@@ -31,7 +31,7 @@ struct BmpFileSpec {
   std::optional<std::uint32_t> pixelOffset{};
 };
 
-std::vector<std::uint8_t> BuildBmp(const BmpFileSpec& spec);
+std::vector<std::uint8_t> BuildBmp(const BmpFileLayout& layout);
 
 // Overwrites 2 or 4 bytes of a built file, for headers that lie.
 void PutLittleEndian16(std::vector<std::uint8_t>& file, std::size_t offset, std::uint16_t value);

@@ -18,19 +18,19 @@ struct HeaderCase {
 class BmpHeaderVersionTest : public ::testing::TestWithParam<HeaderCase> {};
 
 TEST_P(BmpHeaderVersionTest, ReadsPalettedPicture) {
-  BmpFileSpec spec{.headerSize = GetParam().headerSize, .width = 2, .height = 2, .bitsPerPixel = 8};
-  spec.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080};
-  spec.pixels = {2, 3, 0, 0, 0, 1, 0, 0};  // bottom row first
-  const DecodeResult result = DecodeBytes(BuildBmp(spec));
+  BmpFileLayout layout{.headerSize = GetParam().headerSize, .width = 2, .height = 2, .bitsPerPixel = 8};
+  layout.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080};
+  layout.pixels = {2, 3, 0, 0, 0, 1, 0, 0};  // bottom row first
+  const DecodeResult result = DecodeBytes(BuildBmp(layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(result.message, "");
   EXPECT_EQ(PixelsOf(result), (std::vector{Rgb(0xFF0000), Rgb(0x00FF00), Rgb(0x0000FF), Rgb(0x808080)}));
 }
 
 TEST_P(BmpHeaderVersionTest, ReadsTrueColourPicture) {
-  BmpFileSpec spec{.headerSize = GetParam().headerSize, .width = 2, .height = 1, .bitsPerPixel = 24};
-  spec.pixels = {0x30, 0x20, 0x10, 0xCC, 0xBB, 0xAA, 0, 0};
-  const DecodeResult result = DecodeBytes(BuildBmp(spec));
+  BmpFileLayout layout{.headerSize = GetParam().headerSize, .width = 2, .height = 1, .bitsPerPixel = 24};
+  layout.pixels = {0x30, 0x20, 0x10, 0xCC, 0xBB, 0xAA, 0, 0};
+  const DecodeResult result = DecodeBytes(BuildBmp(layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result), (std::vector{Rgb(0x102030), Rgb(0xAABBCC)}));
 }
@@ -44,9 +44,9 @@ INSTANTIATE_TEST_SUITE_P(AllVersions, BmpHeaderVersionTest,
                          RowName());
 
 std::vector<std::uint8_t> TwoRowsRedThenBlue(std::int32_t height) {
-  BmpFileSpec spec{.width = 1, .height = height, .bitsPerPixel = 24};
-  spec.pixels = {0, 0, 0xFF, 0, 0xFF, 0, 0, 0};
-  return BuildBmp(spec);
+  BmpFileLayout layout{.width = 1, .height = height, .bitsPerPixel = 24};
+  layout.pixels = {0, 0, 0xFF, 0, 0xFF, 0, 0, 0};
+  return BuildBmp(layout);
 }
 
 TEST(BmpOrientationTest, PositiveHeightStoresBottomRowFirst) {

@@ -14,7 +14,7 @@ constexpr std::uint32_t kAlphaBitFields = 6;
 // Each picture is one row; expected pixels run from left to right.
 struct FormatCase {
   const char* name;
-  BmpFileSpec spec;
+  BmpFileLayout layout;
   std::vector<Pixel32> expected;
   std::string warning;
 };
@@ -23,7 +23,7 @@ class BmpPixelFormatTest : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(BmpPixelFormatTest, DecodesRow) {
   const FormatCase& row = GetParam();
-  const DecodeResult result = DecodeBytes(BuildBmp(row.spec));
+  const DecodeResult result = DecodeBytes(BuildBmp(row.layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result), row.expected);
   EXPECT_EQ(result.message, row.warning);

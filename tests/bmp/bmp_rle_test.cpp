@@ -33,15 +33,15 @@ class BmpRleTest : public ::testing::TestWithParam<RleCase> {};
 
 TEST_P(BmpRleTest, DecodesStream) {
   const RleCase& row = GetParam();
-  BmpFileSpec spec{.width = row.width,
+  BmpFileLayout layout{.width = row.width,
                    .height = row.height,
                    .bitsPerPixel = static_cast<std::uint16_t>(row.compression == kRle8 ? 8 : 4),
                    .compression = row.compression,
                    .pixels = row.stream};
   for (std::uint32_t index = 0; index < 6; ++index) {
-    spec.palette.push_back(0x100000 * (index + 1));
+    layout.palette.push_back(0x100000 * (index + 1));
   }
-  const DecodeResult result = DecodeBytes(BuildBmp(spec));
+  const DecodeResult result = DecodeBytes(BuildBmp(layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result), row.expected);
   EXPECT_EQ(result.message, row.warning);
