@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -12,9 +13,9 @@ class ApplicationEnvironment : public ::testing::Environment {
   void TearDown() override { application_.reset(); }
 
  private:
+  // The test program's own name, as a real start would pass it.
   int argc_ = 1;
-  char name_[12] = "about_tests";
-  char* argv_[2] = {name_, nullptr};
+  char* argv_[2] = {program_invocation_name, nullptr};
   std::unique_ptr<QApplication> application_;
 };
 
