@@ -2,8 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps build run test bench package clean
+.PHONY: deps build run test bench package fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -23,6 +24,9 @@ bench: build
 
 package: build
 	@cd $(BUILD) && cpack
+
+fuzz: build
+	@scripts/fuzz $(FUZZ_SECONDS) $(BUILD)
 
 clean:
 	@rm -rf $(BUILD)

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <system_error>
 #include <thread>
 
 #include "decode_picture_file.h"
@@ -48,7 +49,11 @@ int BatchConverter::Run() {
   RefuseSharedOutputs();
   std::vector<std::thread> workers;
   const unsigned jobs = JobCount(options_, options_.pictures.size());
-  for (unsigned i = 1; i < jobs; ++i) workers.emplace_back([this] { Worker(); });
+  try {
+    for (unsigned i = 1; i < jobs; ++i) workers.emplace_back([this] { Worker(); });
+  } catch (const std::system_error&) {
+    // The system refused another thread; the ones there are share the work.
+  }
   Worker();
   for (auto& worker : workers) worker.join();
 
@@ -63,7 +68,9 @@ int BatchConverter::Run() {
 void BatchConverter::RefuseSharedOutputs() {
   std::map<std::string, std::size_t> firstWriter;
   for (std::size_t i = 0; i < outputs_.size(); ++i) {
-    const std::string key = std::filesystem::weakly_canonical(outputs_[i]).string();
+    std::error_code unresolvable;  // a path too long to resolve is compared as written
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(outputs_[i], unresolvable);
+    const std::string key = unresolvable ? outputs_[i] : canonical.string();
     const auto [it, isNew] = firstWriter.emplace(key, i);
     if (isNew || outputs_[i] == "-") continue;
     refused_[i] = 1;

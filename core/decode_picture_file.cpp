@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "bmp_decoder.h"
@@ -23,24 +25,50 @@ struct FileBytes {
   std::vector<std::uint8_t> bytes;
 };
 
-// Reads the whole file in one piece. Only regular files qualify: a folder, a
-// pipe or a device would give no picture, or never end.
-FileBytes ReadWholeFile(const std::string& path) {
+// No picture within the pixel cap needs a bigger file: an uncompressed 32-bit
+// BMP takes four bytes a pixel, and the headroom covers headers, palettes and
+// metadata. Anything larger (a film renamed .jpg, a sparse file) is refused
+// before its bytes are read into memory.
+std::uint64_t MaxFileBytes(const DecodeOptions& options) {
+  constexpr std::uint64_t kHeadroom = std::uint64_t{64} << 20;
+  constexpr std::uint64_t kMaxBytesPerPixel = 4;
+  if (options.maxPixels > (UINT64_MAX - kHeadroom) / kMaxBytesPerPixel) return UINT64_MAX;
+  return options.maxPixels * kMaxBytesPerPixel + kHeadroom;
+}
+
+FileBytes Refusal(DecodeStatus status, std::string message) {
   FileBytes file;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    file.status = DecodeStatus::kCannotOpen;
-    file.message = std::string("cannot open: ") + std::strerror(errno);
-    return file;
-  }
+  file.status = status;
+  file.message = std::move(message);
+  return file;
+}
+
+// Only regular files qualify: a folder, a pipe or a device would give no
+// picture, or never end. Opening does not wait: a pipe with no writer would
+// otherwise block the open itself.
+FileBytes ReadWholeFile(const std::string& path, const DecodeOptions& options) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return Refusal(DecodeStatus::kCannotOpen, std::string("cannot open: ") + std::strerror(errno));
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    file.status = DecodeStatus::kCannotOpen;
-    file.message = S_ISDIR(info.st_mode) ? "cannot open: it is a folder, not a file" : "cannot open: not a regular file";
     ::close(fd);
-    return file;
+    return Refusal(DecodeStatus::kCannotOpen,
+                   S_ISDIR(info.st_mode) ? "cannot open: it is a folder, not a file" : "cannot open: not a regular file");
   }
-  file.bytes.resize(static_cast<std::size_t>(info.st_size));
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  if (size > MaxFileBytes(options) || size > SIZE_MAX) {
+    ::close(fd);
+    return Refusal(DecodeStatus::kTooLarge, "file too large: " + std::to_string(size) +
+                                                " bytes, more than any picture within the limit of " +
+                                                std::to_string(options.maxPixels) + " pixels needs");
+  }
+  FileBytes file;
+  try {
+    file.bytes.resize(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    ::close(fd);
+    return Refusal(DecodeStatus::kTooLarge, "file too large: not enough memory for its " + std::to_string(size) + " bytes");
+  }
   std::size_t done = 0;
   while (done < file.bytes.size()) {
     const ssize_t got = ::read(fd, file.bytes.data() + done, file.bytes.size() - done);
@@ -56,13 +84,6 @@ FileBytes ReadWholeFile(const std::string& path) {
   file.bytes.resize(done);
   ::close(fd);
   return file;
-}
-
-DecodeResult DecodeBytes(std::span<const std::uint8_t> bytes, const DecodeOptions& options) {
-  if (LooksLikeJpeg(bytes)) return DecodeJpeg(bytes, options);
-  if (LooksLikeBmp(bytes)) return DecodeBmp(bytes, options);
-  if (LooksLikeGif(bytes)) return DecodeGif(bytes, options);
-  return DecodeResult::Failure(DecodeStatus::kNotAPicture, bytes.empty() ? "empty file" : kNotAPicture);
 }
 
 // Lends the pixels of a fully decoded picture to the renderer, keeping the
@@ -82,24 +103,36 @@ class DecodedPictureSource : public PixelSource {
 }  // namespace
 
 DecodeResult DecodePictureFile(const std::string& path, const DecodeOptions& options) {
-  FileBytes file = ReadWholeFile(path);
+  FileBytes file = ReadWholeFile(path, options);
   if (file.status != DecodeStatus::kOk) return DecodeResult::Failure(file.status, file.message);
-  return DecodeBytes(file.bytes, options);
+  return DecodePictureBytes(file.bytes, options);
 }
 
 PictureSourceResult OpenPictureSource(const std::string& path, const DecodeOptions& options) {
-  PictureSourceResult opened;
-  FileBytes file = ReadWholeFile(path);
+  FileBytes file = ReadWholeFile(path, options);
   if (file.status != DecodeStatus::kOk) {
+    PictureSourceResult opened;
     opened.status = file.status;
     opened.message = file.message;
     return opened;
   }
-  if (LooksLikeJpeg(file.bytes)) {
-    opened.source = JpegRowSource::Open(std::move(file.bytes), options, opened.status, opened.message);
+  return OpenPictureBytes(std::move(file.bytes), options);
+}
+
+DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes, const DecodeOptions& options) {
+  if (LooksLikeJpeg(bytes)) return DecodeJpeg(bytes, options);
+  if (LooksLikeBmp(bytes)) return DecodeBmp(bytes, options);
+  if (LooksLikeGif(bytes)) return DecodeGif(bytes, options);
+  return DecodeResult::Failure(DecodeStatus::kNotAPicture, bytes.empty() ? "empty file" : kNotAPicture);
+}
+
+PictureSourceResult OpenPictureBytes(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
+  PictureSourceResult opened;
+  if (LooksLikeJpeg(bytes)) {
+    opened.source = JpegRowSource::Open(std::move(bytes), options, opened.status, opened.message);
     return opened;
   }
-  DecodeResult decoded = DecodeBytes(file.bytes, options);
+  DecodeResult decoded = DecodePictureBytes(bytes, options);
   if (!decoded.Ok()) {
     opened.status = decoded.status;
     opened.message = decoded.message;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "decode_result.h"
 #include "pixel_source.h"
@@ -25,5 +28,11 @@ struct PictureSourceResult {
 };
 PictureSourceResult OpenPictureSource(const std::string& path,
                                       const DecodeOptions& options = DecodeOptions{});
+
+// The same two roads for a file already held in memory.
+DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes,
+                                const DecodeOptions& options = DecodeOptions{});
+PictureSourceResult OpenPictureBytes(std::vector<std::uint8_t> bytes,
+                                     const DecodeOptions& options = DecodeOptions{});
 
 }  // namespace tessaglyph

@@ -37,15 +37,15 @@ class OutputFile : public ByteSink {
   const std::string& Error() const { return error_; }
 
  private:
-  OutputFile(int fd, std::string targetPath, std::string tempPath, int dirFd);
+  OutputFile(int fd, std::string targetName, std::string tempName, int dirFd);
   bool Flush();
   void Fail(const std::string& what, int errnoValue);
   void Discard();
 
   int fd_;
-  int dirFd_;
-  std::string targetPath_;
-  std::string tempPath_;  // empty while the temporary file has no name
+  int dirFd_;               // the target's folder; both names below lie in it
+  std::string targetName_;  // the target itself once links are followed
+  std::string tempName_;    // empty while the temporary file has no name
   std::vector<char> buffer_;
   std::string error_;
   bool committed_ = false;

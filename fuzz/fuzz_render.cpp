@@ -1,0 +1,63 @@
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "byte_sink.h"
+#include "decode_picture_file.h"
+#include "fuzz_support.h"
+#include "text_renderer.h"
+
+namespace tessaglyph::fuzz {
+namespace {
+
+class TextCollector : public ByteSink {
+ public:
+  bool Write(std::string_view bytes) override {
+    text_.append(bytes);
+    return true;
+  }
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// The text, or nothing when the source failed part-way (it must say why).
+std::optional<std::string> Render(PixelSource& pixels) {
+  const TextRenderer renderer(LineEnding::kCr);
+  TextCollector out;
+  if (renderer.WriteHeader(out) && renderer.WriteRows(pixels, out, {})) return out.Text();
+  Require(!pixels.Error().empty());
+  return std::nullopt;
+}
+
+}  // namespace
+}  // namespace tessaglyph::fuzz
+
+// The converter's road: recognise the format, decode (JPEG row by row), and
+// render. The whole-picture road of the window must agree with it on every
+// input: the same text, or a failure on both.
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tessaglyph;
+  using namespace tessaglyph::fuzz;
+  const std::span<const std::uint8_t> bytes(data, size);
+  DecodeResult whole = DecodePictureBytes(bytes, FuzzDecodeOptions());
+  CheckDecoded(whole);
+  PictureSourceResult streamed = OpenPictureBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), FuzzDecodeOptions());
+  if (!streamed.source) {
+    Require(!whole.Ok() && streamed.status == whole.status && !streamed.message.empty());
+    return 0;
+  }
+  const std::optional<std::string> text = Render(*streamed.source);
+  Require(text.has_value() == whole.Ok());
+  if (!text) return 0;
+  const auto width = static_cast<std::size_t>(whole.picture.Width());
+  const auto height = static_cast<std::size_t>(whole.picture.Height());
+  Require(text->size() == TextRenderer::kHeaderText.size() + 2 + height * (width + 1));
+  Require(text == Render(whole.picture));
+  return 0;
+}
