@@ -1,6 +1,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,13 +28,20 @@ class CliProcess {
  public:
   static constexpr unsigned kTimeLimitSeconds = 60;
 
-  explicit CliProcess(const std::vector<std::string>& arguments, int folderFd = -1) {
+  // fileSizeLimit > 0 makes every write beyond that many bytes fail, as a
+  // full disk would.
+  explicit CliProcess(const std::vector<std::string>& arguments, int folderFd = -1, rlim_t fileSizeLimit = 0) {
     const std::string outPath = capture_ / "stdout";
     const std::string errPath = capture_ / "stderr";
     pid_ = ::fork();
     if (pid_ != 0) return;
     if (folderFd >= 0 && ::fchdir(folderFd) != 0) ::_exit(126);
     if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(126);
+    if (fileSizeLimit > 0) {
+      std::signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{fileSizeLimit, fileSizeLimit};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
     ::alarm(kTimeLimitSeconds);
     std::vector<char*> argv{const_cast<char*>(TESSAGLYPH_CLI_PATH)};
     for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
