@@ -18,6 +18,7 @@
 #include "decode_picture_file.h"
 #include "main_dialog_template.h"
 #include "output_file.h"
+#include "progress_stepper.h"
 #include "resource_ids.h"
 #include "resource_loader.h"
 #include "same_file.h"
@@ -204,12 +205,8 @@ bool ConverterDialog::WriteText(const QString& outputPath, QString& error) {
 void ConverterDialog::RenderInto(OutputFile& out, QProgressBar& progress) {
   const TextRenderer renderer;
   if (renderer.WriteHeader(out)) {
-    // A range of 0..0 would turn the bar into a busy indicator.
-    progress.setRange(0, std::max(picture_.Height(), 1));
-    progress.setValue(0);
-    // No events run while the rows are written: the bar repaints itself
-    // whenever a step changes what it shows.
-    renderer.WriteRows(picture_, out, [&progress] { progress.setValue(progress.value() + 1); });
+    ProgressStepper stepper(progress, picture_.Height());
+    renderer.WriteRows(picture_, out, [&stepper] { stepper.Step(); });
   }
 }
 
