@@ -16,14 +16,12 @@
 #include "scripted_dialogs.h"
 #include "scripted_launcher.h"
 
+#include "support/row_name.h"
+
 namespace tessaglyph {
 namespace {
 
-// Test rows are named by their name field.
-template <class Row>
-std::string RowName(const ::testing::TestParamInfo<Row>& row) {
-  return row.param.name;
-}
+using testing::RowName;
 
 constexpr char kTarget[] = "http://www.quorvandel.example/";
 

@@ -15,14 +15,12 @@
 #include <utility>
 #include <vector>
 
+#include "support/row_name.h"
+
 namespace tessaglyph {
 namespace {
 
-// Test rows are named by their name field.
-template <class Row>
-std::string RowName(const ::testing::TestParamInfo<Row>& row) {
-  return row.param.name;
-}
+using testing::RowName;
 
 constexpr char kTarget[] = "http://www.quorvandel.example/";
 
