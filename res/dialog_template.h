@@ -6,10 +6,11 @@
 
 #include "resource_ids.h"
 
-// A dialog described as data, in the terms of a classic dialog resource:
-// style bits and rectangles in dialog units, which DialogBuilder turns into
-// Qt widgets. Keeping the layout in these units lets it follow the dialog font
-// the way the original resource editor's layouts do.
+// A dialog described as data: style bits and rectangles in dialog units,
+// which DialogBuilder turns into Qt widgets. A dialog unit is a quarter of the
+// dialog font's average character width across and an eighth of its height
+// down, so the whole layout grows and shrinks with the font and every label
+// keeps room for its text.
 namespace tessaglyph {
 
 // Window styles shared by dialogs and controls.

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -16,6 +15,7 @@
 #include "hyperlink_static.h"
 #include "scripted_dialogs.h"
 #include "scripted_launcher.h"
+#include "support/modal_answer.h"
 
 namespace tessaglyph {
 namespace {
@@ -129,9 +129,9 @@ TEST_F(AboutDialogTest, OkHasTheFocusAndEndsTheBox) {
   AboutDialog about(dialogs_, launcher_);
   QPushButton* ok = about.findChild<QPushButton*>();
   QWidget* focused = nullptr;
-  QTimer::singleShot(0, &about, [&about, &focused, ok] {
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&about));
-    focused = about.focusWidget();
+  testing::ModalAnswer<AboutDialog> answer([&focused, ok](AboutDialog& shown) {
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&shown));
+    focused = shown.focusWidget();
     ok->click();
   });
 

@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <csignal>
 
+#include "support/child_deadline.h"
 #include "window_fixture.h"
 
 namespace tessaglyph::testing {
@@ -155,8 +156,7 @@ TEST_F(ProcessTest, AFullDiskKeepsTheEarlierFileAndAnnouncesNothing) {
                           Progress().value() == 0;
     ::_exit(reported ? 0 : 1);
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  const int status = WaitForChild(child, "Process under a file-size limit");
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failure was not reported as expected";
   EXPECT_EQ(ReadFile(output), "earlier text");
   EXPECT_EQ(folder_.Names().size(), 2u) << "no half-written file may stay behind";

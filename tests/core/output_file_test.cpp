@@ -6,6 +6,7 @@
 
 #include <csignal>
 
+#include "support/child_deadline.h"
 #include "support/test_files.h"
 
 namespace tessaglyph {
@@ -13,6 +14,7 @@ namespace {
 
 using testing::ReadFile;
 using testing::TempFolder;
+using testing::WaitForChild;
 using testing::WriteFile;
 
 bool WriteAndCommit(const std::string& target, const std::string& text, std::string& error,
@@ -121,8 +123,7 @@ TEST(OutputFileTest, AFullDiskKeepsTheEarlierFileAndReportsTheFailure) {
     const bool committed = WriteAndCommit(target, std::string(3 << 20, 'x'), error);
     ::_exit(!committed && error.find("File too large") != std::string::npos ? 0 : 1);
   }
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  const int status = WaitForChild(child, "a write under a file-size limit");
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed write was not reported";
   EXPECT_EQ(ReadFile(target), "earlier text");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"photo.txt"});

@@ -7,40 +7,27 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QMessageBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QPointer>
-#include <QTimer>
-#include <functional>
-#include <memory>
+
+#include "support/modal_answer.h"
 
 namespace tessaglyph {
 namespace {
 
-// Runs inspect on the modal dialog of type Modal as soon as it is open, and
-// again at every tick while that dialog stays open: a file dialog that is
-// still loading its folder may ignore the first accept.
-template <class Modal>
-void WhenOpen(std::function<void(Modal&)> inspect) {
-  auto* timer = new QTimer;
-  auto target = std::make_shared<QPointer<Modal>>();
-  auto seen = std::make_shared<bool>(false);
-  timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, inspect, target, seen] {
-    auto* modal = qobject_cast<Modal*>(QApplication::activeModalWidget());
-    if (!*seen && modal != nullptr) {
-      *target = modal;
-      *seen = true;
-    }
-    if (*seen && (target->isNull() || !(*target)->isVisible())) {
-      timer->stop();
-      timer->deleteLater();
-    } else if (*seen) {
-      inspect(**target);
-    }
-  });
-  timer->start();
+using testing::ModalAnswer;
+
+// Types a file name into the dialog's name box as a user would. selectFile()
+// is no substitute: it leaves the box alone while the box has the keyboard
+// focus, which the dialog gives it as soon as it is active, and accept() then
+// takes the folder itself as the choice and only opens it.
+void TypeFileName(QFileDialog& dialog, const QString& name) {
+  auto* box = dialog.findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(box, nullptr);
+  box->clear();
+  QTest::keyClicks(box, name);
 }
 
 TEST(QtDialogsText, CarriageReturnsAndLineFeedsAllBreakLines) {
@@ -75,9 +62,7 @@ TEST(QtDialogsMessageBox, ShowsThePlainTextWithItsIconAndMapsTheAnswer) {
   QtDialogs dialogs;
   QWidget owner;
   for (const auto& row : rows) {
-    bool seen = false;
-    WhenOpen<QMessageBox>([&](QMessageBox& box) {
-      seen = true;
+    ModalAnswer<QMessageBox> reply([&](QMessageBox& box) {
       EXPECT_EQ(box.text(), "C:/<b>&x</b>.bmp\nsecond line");
       EXPECT_EQ(box.textFormat(), Qt::PlainText);
       EXPECT_EQ(box.windowTitle(), "File ERROR");
@@ -89,7 +74,7 @@ TEST(QtDialogsMessageBox, ShowsThePlainTextWithItsIconAndMapsTheAnswer) {
     });
     EXPECT_EQ(dialogs.MessageBox(&owner, "C:/<b>&x</b>.bmp\rsecond line", "File ERROR", row.icon, row.buttons),
               row.answer);
-    EXPECT_TRUE(seen);
+    EXPECT_TRUE(reply.Answered());
   }
 }
 
@@ -104,7 +89,7 @@ class QtFileDialogTest : public ::testing::Test {
 };
 
 TEST_F(QtFileDialogTest, OpenShowsTheTypeTextsVerbatimAndAppliesThePatterns) {
-  WhenOpen<QFileDialog>([this](QFileDialog& dialog) {
+  ModalAnswer<QFileDialog> answer([this](QFileDialog& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Browse for Input Picture");
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
     auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
@@ -117,7 +102,7 @@ TEST_F(QtFileDialogTest, OpenShowsTheTypeTextsVerbatimAndAppliesThePatterns) {
     ASSERT_NE(model, nullptr);
     EXPECT_EQ(model->nameFilters(), QStringList({"*.bmp", "*.jpg", "*.gif"}));
     dialog.setDirectory(folder_.path());
-    dialog.selectFile("typed name.jpeg");
+    TypeFileName(dialog, "typed name.jpeg");
     static_cast<QDialog&>(dialog).accept();
   });
   const std::optional<QString> chosen = dialogs_.OpenFileDialog(nullptr, "Browse for Input Picture", filters_);
@@ -125,17 +110,17 @@ TEST_F(QtFileDialogTest, OpenShowsTheTypeTextsVerbatimAndAppliesThePatterns) {
 }
 
 TEST_F(QtFileDialogTest, CancelledDialogChoosesNothing) {
-  WhenOpen<QFileDialog>([](QFileDialog& dialog) { dialog.reject(); });
+  ModalAnswer<QFileDialog> answer([](QFileDialog& dialog) { dialog.reject(); });
   EXPECT_EQ(dialogs_.OpenFileDialog(nullptr, "Browse", filters_), std::nullopt);
 }
 
 TEST_F(QtFileDialogTest, SaveAddsTheDefaultSuffixAndLeavesTheReplaceQuestionToTheCaller) {
-  WhenOpen<QFileDialog>([this](QFileDialog& dialog) {
+  ModalAnswer<QFileDialog> answer([this](QFileDialog& dialog) {
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
     EXPECT_EQ(dialog.defaultSuffix(), "txt");
     EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
     dialog.setDirectory(folder_.path());
-    dialog.selectFile("result");
+    TypeFileName(dialog, "result");
     static_cast<QDialog&>(dialog).accept();
   });
   const std::optional<QString> chosen =

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "byte_sink.h"
+#include "support/child_deadline.h"
 #include "decode_picture_file.h"
 #include "text_renderer.h"
 
@@ -35,6 +36,7 @@ namespace tessaglyph {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::WaitForChild;
 
 const fs::path kSourceRoot = fs::path(TESSAGLYPH_TEST_DATA) / ".." / "..";
 
@@ -158,6 +160,8 @@ struct Outcome {
   long peakKb = 0;
 };
 
+constexpr unsigned kReplaySeconds = 60;
+
 // Runs CheckFile in a child; a crash or a sanitizer report there becomes the
 // fault (the report itself goes to standard error).
 Outcome ReplayInChild(const Replay& replay) {
@@ -166,6 +170,8 @@ Outcome ReplayInChild(const Replay& replay) {
   const pid_t child = ::fork();
   if (child == 0) {
     ::close(channel[0]);
+    // The pipe is read to its end before the wait, so the child bounds itself.
+    ::alarm(kReplaySeconds);
     const std::string fault = CheckFile(replay);
     const ssize_t written = ::write(channel[1], fault.data(), fault.size());
     ::_exit(written == static_cast<ssize_t>(fault.size()) ? 0 : 3);
@@ -178,12 +184,13 @@ Outcome ReplayInChild(const Replay& replay) {
     if (got < 0 && errno != EINTR) break;
   }
   ::close(channel[0]);
-  int status = 0;
   rusage usage{};
-  while (::wait4(child, &status, 0, &usage) < 0 && errno == EINTR) {
-  }
+  const int status = WaitForChild(child, "the replay of " + replay.name, std::chrono::seconds(kReplaySeconds + 10), &usage);
   outcome.peakKb = usage.ru_maxrss;
-  if (WIFSIGNALED(status)) outcome.fault = std::string("crashed: ") + ::strsignal(WTERMSIG(status));
+  if (WIFSIGNALED(status)) {
+    outcome.fault = WTERMSIG(status) == SIGALRM ? "took longer than " + std::to_string(kReplaySeconds) + " s"
+                                                : std::string("crashed: ") + ::strsignal(WTERMSIG(status));
+  }
   if (WIFEXITED(status) && WEXITSTATUS(status) != 0) outcome.fault = "the replay exited with " + std::to_string(WEXITSTATUS(status));
   return outcome;
 }
