@@ -1,5 +1,6 @@
 #include "bmp_decoder.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <limits>
 #include <new>
@@ -10,7 +11,9 @@
 
 #include "bmp_info.h"
 #include "bmp_rle_decoder.h"
+#include "bmp_row_source.h"
 #include "bmp_uncompressed_decoder.h"
+#include "decoded_picture_source.h"
 
 namespace tessaglyph {
 
@@ -34,13 +37,37 @@ std::optional<std::string> FindSizeProblem(const BmpInfo& info, const DecodeOpti
 
 // Uncompressed rows have a fixed size, so a file too short for them can be
 // refused before the pixels are allocated.
-bool HoldsEveryRow(const BmpInfo& info, std::size_t available) {
+bool HoldsEveryRow(const BmpInfo& info, std::uint64_t available) {
   const std::uint64_t stride = info.RowStride();
   const auto rowsBeforeLast = static_cast<std::uint64_t>(info.height - 1);
   if (rowsBeforeLast > available / stride) {
     return false;
   }
   return rowsBeforeLast * stride + info.RowBytesUsed() <= available;
+}
+
+bool IsRunLength(const BmpInfo& info) {
+  return info.compression == BmpCompression::kRle8 || info.compression == BmpCompression::kRle4;
+}
+
+struct Refusal {
+  DecodeStatus status;
+  std::string message;
+};
+
+// Reads and checks everything the header promises, for both roads.
+std::optional<Refusal> ReadCheckedInfo(std::span<const std::uint8_t> head, std::uint64_t fileSize,
+                                       const DecodeOptions& options, BmpInfo& info) {
+  if (std::optional<std::string> fault = ReadBmpInfo(head, fileSize, info)) {
+    return Refusal{DecodeStatus::kDamaged, std::move(*fault)};
+  }
+  if (std::optional<std::string> problem = FindSizeProblem(info, options)) {
+    return Refusal{DecodeStatus::kTooLarge, std::move(*problem)};
+  }
+  if (!IsRunLength(info) && !HoldsEveryRow(info, fileSize - info.pixelOffset)) {
+    return Refusal{DecodeStatus::kDamaged, "damaged BMP: pixel data ends early"};
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -52,30 +79,48 @@ DecodeResult DecodeBmp(std::span<const std::uint8_t> data, const DecodeOptions& 
     return DecodeResult::Failure(DecodeStatus::kNotAPicture, "not a BMP picture");
   }
   BmpInfo info;
-  if (std::optional<std::string> fault = ReadBmpInfo(data, info)) {
-    return DecodeResult::Failure(DecodeStatus::kDamaged, std::move(*fault));
-  }
-  if (std::optional<std::string> problem = FindSizeProblem(info, options)) {
-    return DecodeResult::Failure(DecodeStatus::kTooLarge, std::move(*problem));
+  if (std::optional<Refusal> refusal = ReadCheckedInfo(data, data.size(), options, info)) {
+    return DecodeResult::Failure(refusal->status, std::move(refusal->message));
   }
   const std::span<const std::uint8_t> pixelData = data.subspan(info.pixelOffset);
-  const bool runLength = info.compression == BmpCompression::kRle8 || info.compression == BmpCompression::kRle4;
-  if (!runLength && !HoldsEveryRow(info, pixelData.size())) {
-    return DecodeResult::Failure(DecodeStatus::kDamaged, "damaged BMP: pixel data ends early");
-  }
   std::optional<PixelBuffer> pixels =
       PixelBuffer::Allocate(static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height), kWhitePixel);
   if (!pixels) {
     return DecodeResult::Failure(DecodeStatus::kTooLarge,
                                  "BMP too large: not enough memory for " + SizeText(info) + " pixels");
   }
-  const BmpWarnings warnings = runLength ? BmpRleDecoder(info, pixelData, pixels->Data()).Decode()
-                                         : BmpUncompressedDecoder(info).Decode(pixelData, pixels->Data());
+  const BmpWarnings warnings = IsRunLength(info) ? BmpRleDecoder(info, pixelData, pixels->Data()).Decode()
+                                                 : BmpUncompressedDecoder(info).Decode(pixelData, pixels->Data());
   DecodeResult result;
   result.message = warnings.Message();
   result.picture =
       WorkingPicture(static_cast<std::int32_t>(info.width), static_cast<std::int32_t>(info.height), std::move(*pixels));
   return result;
+}
+
+PictureSourceResult OpenBmp(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
+  const std::uint64_t size = bytes->Size();
+  constexpr std::uint64_t kFileHeaderBytes = 14;
+  const std::size_t startLength = static_cast<std::size_t>(std::min(size, kFileHeaderBytes));
+  const std::uint8_t* start = bytes->Read(0, startLength);
+  const std::size_t headLength = start != nullptr ? BmpHeadLength({start, startLength}, size) : 0;
+  const std::uint8_t* head = start != nullptr ? bytes->Read(0, headLength) : nullptr;
+  if (head == nullptr) {
+    return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, bytes->Error());
+  }
+  BmpInfo info;
+  if (std::optional<Refusal> refusal = ReadCheckedInfo({head, headLength}, size, options, info)) {
+    return PictureSourceResult::Failure(refusal->status, std::move(refusal->message));
+  }
+  if (IsRunLength(info)) {
+    // Runs and deltas may jump anywhere in the picture: decoded whole.
+    const std::uint8_t* file = bytes->Read(0, static_cast<std::size_t>(size));
+    if (file == nullptr) return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, bytes->Error());
+    return DecodedPictureSource::From(DecodeBmp({file, static_cast<std::size_t>(size)}, options));
+  }
+  PictureSourceResult opened;
+  opened.source = std::make_unique<BmpRowSource>(info, std::move(bytes));
+  return opened;
 }
 
 }  // namespace tessaglyph

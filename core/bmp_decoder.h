@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
+#include "byte_source.h"
 #include "decode_result.h"
 
 namespace tessaglyph {
@@ -17,5 +19,10 @@ bool LooksLikeBmp(std::span<const std::uint8_t> data);
 // length, offset and palette index is checked before use; the pixel cap of
 // options is checked before anything is allocated.
 DecodeResult DecodeBmp(std::span<const std::uint8_t> data, const DecodeOptions& options);
+
+// Opens the BMP file in bytes (which start with "BM") for reading row by
+// row. Uncompressed and bit-field pictures stream their rows from bytes; RLE
+// pictures are decoded whole. The same checks as DecodeBmp's come first.
+PictureSourceResult OpenBmp(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options);
 
 }  // namespace tessaglyph

@@ -149,8 +149,9 @@ std::optional<std::string> TakeCompression(HeaderKind kind, std::uint32_t code, 
 }
 
 // Moves headerEnd past masks that follow a 40-byte header.
-std::optional<std::string> TakeMasks(std::span<const std::uint8_t> file, std::uint32_t headerSize, std::uint32_t code,
-                                     BmpInfo& info, std::size_t& headerEnd) {
+std::optional<std::string> TakeMasks(std::span<const std::uint8_t> file, std::uint64_t fileSize,
+                                     std::uint32_t headerSize, std::uint32_t code, BmpInfo& info,
+                                     std::size_t& headerEnd) {
   if (info.compression != BmpCompression::kBitFields) {
     // Masks in a v4 or v5 header only count when the compression says so.
     info.masks = info.bitsPerPixel == 16 ? kMasks555 : kMasks888;
@@ -158,7 +159,7 @@ std::optional<std::string> TakeMasks(std::span<const std::uint8_t> file, std::ui
   }
   if (headerSize == kInfoHeaderBytes) {
     headerEnd += code == kCodeAlphaBitFields ? 16 : 12;
-    if (headerEnd > file.size()) {
+    if (headerEnd > fileSize) {
       return kHeaderEndsEarly;
     }
   }
@@ -168,9 +169,10 @@ std::optional<std::string> TakeMasks(std::span<const std::uint8_t> file, std::ui
   return std::nullopt;
 }
 
-std::optional<std::string> TakePixelOffset(std::span<const std::uint8_t> file, std::size_t headerEnd, BmpInfo& info) {
+std::optional<std::string> TakePixelOffset(std::span<const std::uint8_t> file, std::uint64_t fileSize,
+                                           std::size_t headerEnd, BmpInfo& info) {
   const std::uint32_t offset = LoadLittleEndian32(&file[kPixelOffsetField]);
-  if (offset > file.size()) {
+  if (offset > fileSize) {
     return "damaged BMP: pixel data offset lies beyond the end of the file";
   }
   if (offset < headerEnd) {
@@ -217,8 +219,18 @@ std::size_t BmpInfo::PictureRowStart(std::int64_t storedRow) const {
   return static_cast<std::size_t>(pictureRow) * static_cast<std::size_t>(width);
 }
 
-std::optional<std::string> ReadBmpInfo(std::span<const std::uint8_t> file, BmpInfo& info) {
-  if (file.size() < kFileHeaderBytes + 4) {
+std::size_t BmpHeadLength(std::span<const std::uint8_t> start, std::uint64_t fileSize) {
+  constexpr std::uint64_t kUsualHead = std::uint64_t{64} << 10;
+  std::uint64_t head = std::min(fileSize, kUsualHead);
+  if (start.size() >= kFileHeaderBytes) {
+    const std::uint64_t offset = LoadLittleEndian32(&start[kPixelOffsetField]);
+    if (offset > head && offset <= fileSize) head = offset;
+  }
+  return static_cast<std::size_t>(head);
+}
+
+std::optional<std::string> ReadBmpInfo(std::span<const std::uint8_t> file, std::uint64_t fileSize, BmpInfo& info) {
+  if (fileSize < kFileHeaderBytes + 4) {
     return kHeaderEndsEarly;
   }
   const std::uint32_t headerSize = LoadLittleEndian32(&file[kFileHeaderBytes]);
@@ -226,10 +238,12 @@ std::optional<std::string> ReadBmpInfo(std::span<const std::uint8_t> file, BmpIn
   if (!kind) {
     return "unsupported BMP: info header of " + std::to_string(headerSize) + " bytes";
   }
-  if (headerSize > file.size() - kFileHeaderBytes) {
+  if (headerSize > fileSize - kFileHeaderBytes) {
     return kHeaderEndsEarly;
   }
-  const std::span<const std::uint8_t> header = file.subspan(kFileHeaderBytes, headerSize);
+  // Only the first 40 bytes of any header hold fields this decoder reads.
+  const std::span<const std::uint8_t> header =
+      file.subspan(kFileHeaderBytes, std::min<std::size_t>(headerSize, kInfoHeaderBytes));
   const HeaderFields fields = *kind == HeaderKind::kCore ? ReadCoreHeader(header) : ReadLongHeader(header);
   std::size_t headerEnd = kFileHeaderBytes + headerSize;
   std::optional<std::string> fault = TakeGeometry(fields, info);
@@ -240,10 +254,10 @@ std::optional<std::string> ReadBmpInfo(std::span<const std::uint8_t> file, BmpIn
     fault = TakeCompression(*kind, fields.compression, info);
   }
   if (!fault) {
-    fault = TakeMasks(file, headerSize, fields.compression, info, headerEnd);
+    fault = TakeMasks(file, fileSize, headerSize, fields.compression, info, headerEnd);
   }
   if (!fault) {
-    fault = TakePixelOffset(file, headerEnd, info);
+    fault = TakePixelOffset(file, fileSize, headerEnd, info);
   }
   if (!fault) {
     TakePalette(file, *kind, headerEnd, fields.colorsUsed, info);

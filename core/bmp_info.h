@@ -37,10 +37,17 @@ struct BmpInfo {
   std::size_t PictureRowStart(std::int64_t storedRow) const;
 };
 
+// How many of the first bytes of a BMP file of fileSize bytes ReadBmpInfo
+// needs: everything before the pixel data, at least 64 KiB (or the whole
+// file). start holds the file's first bytes, the 14 of its file header if
+// the file is that long.
+std::size_t BmpHeadLength(std::span<const std::uint8_t> start, std::uint64_t fileSize);
+
 // Reads the file header, the info header of any known version, the bit
-// masks and the palette of the BMP file held in file (which starts with
-// "BM"). Returns nothing when info is filled, else the reason in plain words
-// why the file is damaged or of a kind this decoder does not read.
-std::optional<std::string> ReadBmpInfo(std::span<const std::uint8_t> file, BmpInfo& info);
+// masks and the palette of a BMP file of fileSize bytes whose first bytes
+// (at least BmpHeadLength of them) are head; head starts with "BM". Returns
+// nothing when info is filled, else the reason in plain words why the file is
+// damaged or of a kind this decoder does not read.
+std::optional<std::string> ReadBmpInfo(std::span<const std::uint8_t> head, std::uint64_t fileSize, BmpInfo& info);
 
 }  // namespace tessaglyph

@@ -92,6 +92,10 @@ BmpWarnings BmpUncompressedDecoder::Decode(std::span<const std::uint8_t> pixelDa
     const std::uint8_t* source = pixelData.data() + static_cast<std::size_t>(stored) * stride;
     highestIndex = std::max(highestIndex, DecodeRow(source, pixels + info_.PictureRowStart(stored)));
   }
+  return WarningsFor(highestIndex);
+}
+
+BmpWarnings BmpUncompressedDecoder::WarningsFor(unsigned highestIndex) const {
   BmpWarnings warnings;
   warnings.indexBeyondPalette = info_.bitsPerPixel <= 8 && highestIndex >= info_.paletteEntries;
   return warnings;

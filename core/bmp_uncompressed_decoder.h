@@ -20,9 +20,14 @@ class BmpUncompressedDecoder {
   // row's padding); pixels must have room for width times height pixels.
   BmpWarnings Decode(std::span<const std::uint8_t> pixelData, Pixel32* pixels);
 
- private:
+  // Decodes one stored row of RowBytesUsed() bytes into width pixels.
   // Returns the highest palette index the row used, 0 for direct colours.
   unsigned DecodeRow(const std::uint8_t* source, Pixel32* row) const;
+
+  // The warnings of a picture whose rows used palette indices up to highest.
+  BmpWarnings WarningsFor(unsigned highestIndex) const;
+
+ private:
 
   const BmpInfo& info_;
   BmpBitFields bitFields_;

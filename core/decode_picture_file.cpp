@@ -1,122 +1,75 @@
 #include "decode_picture_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <new>
 #include <vector>
 
 #include "bmp_decoder.h"
+#include "decoded_picture_source.h"
+#include "file_byte_source.h"
 #include "gif_decoder.h"
 #include "jpeg_decoder.h"
+#include "memory_byte_source.h"
 
 namespace tessaglyph {
 namespace {
 
 constexpr const char* kNotAPicture = "not a BMP, JPEG or GIF picture";
 
-struct FileBytes {
-  DecodeStatus status = DecodeStatus::kOk;
-  std::string message;
-  std::vector<std::uint8_t> bytes;
-};
+// Enough of a file's first bytes to tell its format.
+constexpr std::uint64_t kSignatureBytes = 6;
 
-// No picture within the pixel cap needs a bigger file: an uncompressed 32-bit
-// BMP takes four bytes a pixel, and the headroom covers headers, palettes and
-// metadata. Anything larger (a film renamed .jpg, a sparse file) is refused
-// before its bytes are read into memory.
-std::uint64_t MaxFileBytes(const DecodeOptions& options) {
-  constexpr std::uint64_t kHeadroom = std::uint64_t{64} << 20;
-  constexpr std::uint64_t kMaxBytesPerPixel = 4;
-  if (options.maxPixels > (UINT64_MAX - kHeadroom) / kMaxBytesPerPixel) return UINT64_MAX;
-  return options.maxPixels * kMaxBytesPerPixel + kHeadroom;
+PictureSourceResult OpenJpeg(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
+  PictureSourceResult opened;
+  opened.source = JpegRowSource::Open(std::move(bytes), options, opened.status, opened.message);
+  return opened;
 }
 
-FileBytes Refusal(DecodeStatus status, std::string message) {
-  FileBytes file;
-  file.status = status;
-  file.message = std::move(message);
-  return file;
+PictureSourceResult OpenWholeGif(ByteSource& bytes, const DecodeOptions& options) {
+  const std::uint8_t* file = bytes.Read(0, static_cast<std::size_t>(bytes.Size()));
+  if (file == nullptr) return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, bytes.Error());
+  return DecodedPictureSource::From(DecodeGif({file, static_cast<std::size_t>(bytes.Size())}, options));
 }
 
-// Only regular files qualify: a folder, a pipe or a device would give no
-// picture, or never end. Opening does not wait: a pipe with no writer would
-// otherwise block the open itself.
-FileBytes ReadWholeFile(const std::string& path, const DecodeOptions& options) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return Refusal(DecodeStatus::kCannotOpen, std::string("cannot open: ") + std::strerror(errno));
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(fd);
-    return Refusal(DecodeStatus::kCannotOpen,
-                   S_ISDIR(info.st_mode) ? "cannot open: it is a folder, not a file" : "cannot open: not a regular file");
-  }
-  const auto size = static_cast<std::uint64_t>(info.st_size);
-  if (size > MaxFileBytes(options) || size > SIZE_MAX) {
-    ::close(fd);
-    return Refusal(DecodeStatus::kTooLarge, "file too large: " + std::to_string(size) +
-                                                " bytes, more than any picture within the limit of " +
-                                                std::to_string(options.maxPixels) + " pixels needs");
-  }
-  FileBytes file;
-  try {
-    file.bytes.resize(static_cast<std::size_t>(size));
-  } catch (const std::bad_alloc&) {
-    ::close(fd);
-    return Refusal(DecodeStatus::kTooLarge, "file too large: not enough memory for its " + std::to_string(size) + " bytes");
-  }
-  std::size_t done = 0;
-  while (done < file.bytes.size()) {
-    const ssize_t got = ::read(fd, file.bytes.data() + done, file.bytes.size() - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      file.status = DecodeStatus::kCannotOpen;
-      file.message = std::string("cannot read: ") + std::strerror(errno);
-      break;
-    }
-    if (got == 0) break;  // the file shrank while being read
-    done += static_cast<std::size_t>(got);
-  }
-  file.bytes.resize(done);
-  ::close(fd);
-  return file;
+// Opens bytes whose format is not JPEG, told from signature.
+PictureSourceResult OpenOther(std::span<const std::uint8_t> signature, std::unique_ptr<ByteSource> bytes,
+                              const DecodeOptions& options) {
+  if (LooksLikeBmp(signature)) return OpenBmp(std::move(bytes), options);
+  if (LooksLikeGif(signature)) return OpenWholeGif(*bytes, options);
+  return PictureSourceResult::Failure(DecodeStatus::kNotAPicture, signature.empty() ? "empty file" : kNotAPicture);
 }
-
-// Lends the pixels of a fully decoded picture to the renderer, keeping the
-// decoder's warning.
-class DecodedPictureSource : public PixelSource {
- public:
-  explicit DecodedPictureSource(DecodeResult result) : result_(std::move(result)) {}
-  std::int32_t Width() const override { return result_.picture.Width(); }
-  std::int32_t Height() const override { return result_.picture.Height(); }
-  const Pixel32* Row(std::int32_t y) override { return result_.picture.Row(y); }
-  const std::string& Warning() const override { return result_.message; }
-
- private:
-  DecodeResult result_;
-};
 
 }  // namespace
 
 DecodeResult DecodePictureFile(const std::string& path, const DecodeOptions& options) {
-  FileBytes file = ReadWholeFile(path, options);
-  if (file.status != DecodeStatus::kOk) return DecodeResult::Failure(file.status, file.message);
-  return DecodePictureBytes(file.bytes, options);
+  DecodeStatus status = DecodeStatus::kOk;
+  std::string message;
+  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path, options, status, message);
+  if (!file) return DecodeResult::Failure(status, message);
+  std::vector<std::uint8_t> bytes;
+  status = file->ReadWhole(bytes);
+  if (status != DecodeStatus::kOk) return DecodeResult::Failure(status, file->Error());
+  return DecodePictureBytes(bytes, options);
 }
 
 PictureSourceResult OpenPictureSource(const std::string& path, const DecodeOptions& options) {
-  FileBytes file = ReadWholeFile(path, options);
-  if (file.status != DecodeStatus::kOk) {
-    PictureSourceResult opened;
-    opened.status = file.status;
-    opened.message = file.message;
-    return opened;
+  PictureSourceResult opened;
+  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path, options, opened.status, opened.message);
+  if (!file) return opened;
+  const std::size_t signatureLength = static_cast<std::size_t>(std::min(file->Size(), kSignatureBytes));
+  std::vector<std::uint8_t> signature(signatureLength);
+  if (signatureLength > 0) {
+    const std::uint8_t* start = file->Read(0, signatureLength);
+    if (start == nullptr) return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, file->Error());
+    std::copy_n(start, signatureLength, signature.begin());
   }
-  return OpenPictureBytes(std::move(file.bytes), options);
+  if (LooksLikeJpeg(signature)) {
+    std::vector<std::uint8_t> bytes;
+    const DecodeStatus read = file->ReadWhole(bytes);
+    if (read != DecodeStatus::kOk) return PictureSourceResult::Failure(read, file->Error());
+    return OpenJpeg(std::move(bytes), options);
+  }
+  return OpenOther(signature, std::move(file), options);
 }
 
 DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes, const DecodeOptions& options) {
@@ -127,19 +80,10 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes, const Decod
 }
 
 PictureSourceResult OpenPictureBytes(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
-  PictureSourceResult opened;
-  if (LooksLikeJpeg(bytes)) {
-    opened.source = JpegRowSource::Open(std::move(bytes), options, opened.status, opened.message);
-    return opened;
-  }
-  DecodeResult decoded = DecodePictureBytes(bytes, options);
-  if (!decoded.Ok()) {
-    opened.status = decoded.status;
-    opened.message = decoded.message;
-    return opened;
-  }
-  opened.source = std::make_unique<DecodedPictureSource>(std::move(decoded));
-  return opened;
+  if (LooksLikeJpeg(bytes)) return OpenJpeg(std::move(bytes), options);
+  const std::vector<std::uint8_t> signature(bytes.begin(),
+                                            bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(bytes.size(), kSignatureBytes)));
+  return OpenOther(signature, std::make_unique<MemoryByteSource>(std::move(bytes)), options);
 }
 
 }  // namespace tessaglyph

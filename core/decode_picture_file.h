@@ -18,14 +18,10 @@ namespace tessaglyph {
 DecodeResult DecodePictureFile(const std::string& path,
                                const DecodeOptions& options = DecodeOptions{});
 
-// Like DecodePictureFile, but hands back a source that may decode its rows
-// while they are read (JPEG does), so the whole picture never needs to be in
-// memory. On failure the source is null and status/message say why.
-struct PictureSourceResult {
-  DecodeStatus status = DecodeStatus::kOk;
-  std::string message;
-  std::unique_ptr<PixelSource> source;
-};
+// Like DecodePictureFile, but hands back a source that decodes its rows while
+// they are read: JPEG, uncompressed BMP (read from the file a few rows at a
+// time) and non-interlaced GIF (read through giflib's input function). RLE
+// BMPs and interlaced GIFs are decoded whole first.
 PictureSourceResult OpenPictureSource(const std::string& path,
                                       const DecodeOptions& options = DecodeOptions{});
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "working_picture.h"
@@ -33,6 +34,23 @@ struct DecodeResult {
 
   static DecodeResult Failure(DecodeStatus status, std::string message) {
     DecodeResult result;
+    result.status = status;
+    result.message = std::move(message);
+    return result;
+  }
+};
+
+// A picture opened for reading row by row: a source that may decode its rows
+// while they are read, so the whole picture never needs to be in memory. On
+// failure the source is null and status/message say why; on success message
+// holds any warning known so far.
+struct PictureSourceResult {
+  DecodeStatus status = DecodeStatus::kOk;
+  std::string message;
+  std::unique_ptr<PixelSource> source;
+
+  static PictureSourceResult Failure(DecodeStatus status, std::string message) {
+    PictureSourceResult result;
     result.status = status;
     result.message = std::move(message);
     return result;

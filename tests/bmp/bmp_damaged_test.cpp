@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bmp_file_builder.h"
+#include "support/streamed_road.h"
 
 namespace tessaglyph::test {
 namespace {
@@ -48,6 +49,8 @@ TEST_P(BmpDamageTest, RefusesWithReason) {
   EXPECT_EQ(result.message, GetParam().message);
   EXPECT_FALSE(result.picture.IsLoaded());
 }
+
+TEST_P(BmpDamageTest, StreamedRoadRefusesAlike) { testing::ExpectStreamedAsWhole(GetParam().build()); }
 
 constexpr DecodeStatus kDamaged = DecodeStatus::kDamaged;
 const char kHeaderEndsEarly[] = "damaged BMP: header ends early";
@@ -162,6 +165,7 @@ TEST(BmpRobustnessTest, EveryCutOfAValidFileDecodesOrFails) {
     for (std::size_t length = 0; length < file.size(); ++length) {
       SCOPED_TRACE("cut at " + std::to_string(length));
       ExpectSoundResult(DecodeBytes(Prefix(file, length)));
+      testing::ExpectStreamedAsWhole(Prefix(file, length));
     }
   }
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "bmp_file_builder.h"
+#include "support/streamed_road.h"
 
 namespace tessaglyph::test {
 namespace {
@@ -28,6 +29,8 @@ TEST_P(BmpPixelFormatTest, DecodesRow) {
   EXPECT_EQ(PixelsOf(result), row.expected);
   EXPECT_EQ(result.message, row.warning);
 }
+
+TEST_P(BmpPixelFormatTest, StreamsTheRowsItDecodesWhole) { testing::ExpectStreamedAsWhole(BuildBmp(GetParam().layout)); }
 
 const char kIndexWarning[] = "damaged BMP: palette index out of range (shown black)";
 

@@ -72,5 +72,19 @@ TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
   }
 }
 
+// A bottom-up BMP streams its top row from the end of the file: a file cut
+// short after opening must fail with a reason, not give stray bytes.
+TEST(DecodePictureFileTest, BottomUpBmpCutShortAfterOpeningFailsItsFirstRow) {
+  TempFolder folder;
+  const int width = 3000, height = 100;
+  const std::string path = folder / "tall.bmp";
+  WriteFile(path, testing::MakeBmp24(width, height, std::vector<Pixel32>(width * height, MakePixel(9, 8, 7))));
+  PictureSourceResult opened = OpenPictureSource(path);
+  ASSERT_TRUE(opened.source) << opened.message;
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+  EXPECT_EQ(opened.source->Row(0), nullptr);
+  EXPECT_EQ(opened.source->Error(), "cannot read: the file shrank while it was read");
+}
+
 }  // namespace
 }  // namespace tessaglyph
