@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "bmp_decoder.h"
-#include "decoded_picture_source.h"
 #include "file_byte_source.h"
 #include "gif_decoder.h"
 #include "jpeg_decoder.h"
@@ -25,17 +24,11 @@ PictureSourceResult OpenJpeg(std::vector<std::uint8_t> bytes, const DecodeOption
   return opened;
 }
 
-PictureSourceResult OpenWholeGif(ByteSource& bytes, const DecodeOptions& options) {
-  const std::uint8_t* file = bytes.Read(0, static_cast<std::size_t>(bytes.Size()));
-  if (file == nullptr) return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, bytes.Error());
-  return DecodedPictureSource::From(DecodeGif({file, static_cast<std::size_t>(bytes.Size())}, options));
-}
-
 // Opens bytes whose format is not JPEG, told from signature.
 PictureSourceResult OpenOther(std::span<const std::uint8_t> signature, std::unique_ptr<ByteSource> bytes,
                               const DecodeOptions& options) {
   if (LooksLikeBmp(signature)) return OpenBmp(std::move(bytes), options);
-  if (LooksLikeGif(signature)) return OpenWholeGif(*bytes, options);
+  if (LooksLikeGif(signature)) return OpenGif(std::move(bytes), options);
   return PictureSourceResult::Failure(DecodeStatus::kNotAPicture, signature.empty() ? "empty file" : kNotAPicture);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 
+#include "byte_source.h"
 #include "decode_result.h"
 
 namespace tessaglyph {
@@ -15,5 +17,10 @@ bool LooksLikeGif(std::span<const std::uint8_t> data);
 // interlacing undone. Transparent pixels and pixels the first image does not
 // cover are white.
 DecodeResult DecodeGif(std::span<const std::uint8_t> data, const DecodeOptions& options);
+
+// Opens the GIF file in bytes for reading row by row: a non-interlaced image
+// streams its rows through giflib's line interface, an interlaced one is
+// decoded whole. The picture is the one DecodeGif gives.
+PictureSourceResult OpenGif(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options);
 
 }  // namespace tessaglyph

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "jpeg_decoder.h"
+#include "support/streamed_road.h"
 
 namespace tessaglyph {
 namespace {
@@ -21,7 +22,7 @@ using Colours = std::vector<GifColorType>;
 
 struct RowName {
   template <typename Row>
-  std::string operator()(const testing::TestParamInfo<Row>& row) const {
+  std::string operator()(const ::testing::TestParamInfo<Row>& row) const {
     return std::string(row.param.name);
   }
 };
@@ -185,7 +186,7 @@ struct Placement {
   int pictureHeight;
 };
 
-class GifPlacement : public testing::TestWithParam<Placement> {};
+class GifPlacement : public ::testing::TestWithParam<Placement> {};
 
 TEST_P(GifPlacement, DrawsTheFirstImageOnAWhiteScreen) {
   const Placement& row = GetParam();
@@ -202,9 +203,17 @@ TEST_P(GifPlacement, DrawsTheFirstImageOnAWhiteScreen) {
             Paint(row.pictureWidth, row.pictureHeight, row.image, PixelsOf(kFourColours)));
 }
 
+TEST_P(GifPlacement, StreamsTheRowsItDecodesWhole) {
+  GifRecipe recipe;
+  recipe.screenWidth = GetParam().screenWidth;
+  recipe.screenHeight = GetParam().screenHeight;
+  recipe.image = GetParam().image;
+  testing::ExpectStreamedAsWhole(EncodeGif(recipe));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Screens, GifPlacement,
-    testing::Values(Placement{"covers_screen", 6, 5, ImageAt(0, 0, 6, 5), 6, 5},
+    ::testing::Values(Placement{"covers_screen", 6, 5, ImageAt(0, 0, 6, 5), 6, 5},
                     Placement{"smaller_than_screen", 9, 7, ImageAt(2, 3, 4, 2), 9, 7},
                     Placement{"partly_outside", 8, 6, ImageAt(5, 4, 6, 5), 8, 6},
                     Placement{"entirely_outside", 5, 5, ImageAt(10, 10, 2, 2), 5, 5},
@@ -222,7 +231,7 @@ struct Transparency {
   Pixel32 colourOfIndexOne;
 };
 
-class GifTransparency : public testing::TestWithParam<Transparency> {};
+class GifTransparency : public ::testing::TestWithParam<Transparency> {};
 
 TEST_P(GifTransparency, TransparentPixelsAreWhite) {
   GifRecipe recipe;
@@ -239,7 +248,7 @@ TEST_P(GifTransparency, TransparentPixelsAreWhite) {
 
 INSTANTIATE_TEST_SUITE_P(
     Controls, GifTransparency,
-    testing::Values(Transparency{"none", NO_TRANSPARENT_COLOR, false, PixelOf(kFourColours[1])},
+    ::testing::Values(Transparency{"none", NO_TRANSPARENT_COLOR, false, PixelOf(kFourColours[1])},
                     Transparency{"index_one", 1, false, kWhitePixel},
                     Transparency{"unused_index", 200, false, PixelOf(kFourColours[1])},
                     Transparency{"control_belongs_to_plain_text", 1, true,
@@ -330,7 +339,7 @@ struct Truncation {
   int intactRow;  // a row whose data arrived before the cut
 };
 
-class TruncatedGif : public testing::TestWithParam<Truncation> {};
+class TruncatedGif : public ::testing::TestWithParam<Truncation> {};
 
 TEST_P(TruncatedGif, ShowsTheRowsThatArrivedAndWarns) {
   const Truncation& row = GetParam();
@@ -350,10 +359,11 @@ TEST_P(TruncatedGif, ShowsTheRowsThatArrivedAndWarns) {
   }
   const Pixel32* last = result.picture.RowAt(lastRow);
   EXPECT_TRUE(std::all_of(last, last + width, [](Pixel32 p) { return p == kWhitePixel; }));
+  testing::ExpectStreamedAsWhole(Prefix(whole, cut));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cuts, TruncatedGif,
-                         testing::Values(Truncation{"before_any_pixel", false, 0, -1},
+                         ::testing::Values(Truncation{"before_any_pixel", false, 0, -1},
                                          Truncation{"a_third_in", false, 33, 10},
                                          Truncation{"near_the_end", false, 90, 50},
                                          Truncation{"interlaced_first_pass", true, 25, 8},
@@ -414,7 +424,7 @@ std::vector<BadGif> BadGifs() {
   };
 }
 
-class GifInput : public testing::TestWithParam<BadGif> {};
+class GifInput : public ::testing::TestWithParam<BadGif> {};
 
 TEST_P(GifInput, GivesTheExpectedStatus) {
   const BadGif& bad = GetParam();
@@ -422,9 +432,10 @@ TEST_P(GifInput, GivesTheExpectedStatus) {
   EXPECT_EQ(result.status, bad.expected) << result.message;
   EXPECT_EQ(result.message.rfind(bad.messageStart, 0), 0u) << result.message;
   EXPECT_EQ(result.picture.IsLoaded(), result.Ok());
+  testing::ExpectStreamedAsWhole(bad.bytes, bad.maxPixels);
 }
 
-INSTANTIATE_TEST_SUITE_P(Damaged, GifInput, testing::ValuesIn(BadGifs()), RowName());
+INSTANTIATE_TEST_SUITE_P(Damaged, GifInput, ::testing::ValuesIn(BadGifs()), RowName());
 
 // Whatever giflib makes of scrambled bytes, the result is a value: an error,
 // or a whole picture whose undecodable part is white and announced.
@@ -439,6 +450,7 @@ TEST(GifDecoder, SurvivesScrambledBytes) {
     const DecodeResult result = Decode(bytes, 1 << 20);
     EXPECT_EQ(result.picture.IsLoaded(), result.Ok());
     EXPECT_TRUE(result.Ok() || !result.message.empty());
+    testing::ExpectStreamedAsWhole(bytes, 1 << 20);
   }
 }
 
@@ -448,14 +460,14 @@ struct Signature {
   bool gif;
 };
 
-class GifSignature : public testing::TestWithParam<Signature> {};
+class GifSignature : public ::testing::TestWithParam<Signature> {};
 
 TEST_P(GifSignature, IsRecognisedFromTheFirstSixBytes) {
   EXPECT_EQ(LooksLikeGif(GetParam().bytes), GetParam().gif);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, GifSignature,
-                         testing::Values(Signature{"gif87a", {'G', 'I', 'F', '8', '7', 'a'}, true},
+                         ::testing::Values(Signature{"gif87a", {'G', 'I', 'F', '8', '7', 'a'}, true},
                                          Signature{
                                              "gif89a", {'G', 'I', 'F', '8', '9', 'a', 0}, true},
                                          Signature{"gif88a", {'G', 'I', 'F', '8', '8', 'a'}, false},

@@ -1,0 +1,185 @@
+#include "gif_first_image.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace tessaglyph {
+
+namespace {
+
+std::string GiflibText(int giflibError) {
+  const char* text = GifErrorString(giflibError);
+  return text != nullptr ? text : "unknown giflib error " + std::to_string(giflibError);
+}
+
+std::string Damaged(const std::string& reason) { return "damaged GIF: " + reason; }
+
+// A graphic control extension governs the next graphic block only, so one
+// that precedes a plain-text block says nothing about the image.
+bool ReadExtension(GifFileType* gif, int& transparentIndex) {
+  int code = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) {
+    return false;
+  }
+  GraphicsControlBlock control{};
+  if (code == GRAPHICS_EXT_FUNC_CODE && block != nullptr &&
+      DGifExtensionToGCB(block[0], block + 1, &control) == GIF_OK) {
+    transparentIndex = control.TransparentColor;
+  } else if (code == PLAINTEXT_EXT_FUNC_CODE) {
+    transparentIndex = NO_TRANSPARENT_COLOR;
+  }
+  while (block != nullptr) {
+    if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) {
+      return false;
+    }
+  }
+  return true;
+}
+
+enum class Search { kFound, kNoImage, kFailed };
+
+// Reads records up to the first image descriptor, keeping the transparent
+// index that applies to that image.
+Search FindFirstImage(GifFileType* gif, int& transparentIndex) {
+  transparentIndex = NO_TRANSPARENT_COLOR;
+  for (;;) {
+    GifRecordType type = UNDEFINED_RECORD_TYPE;
+    if (DGifGetRecordType(gif, &type) == GIF_ERROR) {
+      return Search::kFailed;
+    }
+    if (type == IMAGE_DESC_RECORD_TYPE) {
+      return DGifGetImageDesc(gif) == GIF_OK ? Search::kFound : Search::kFailed;
+    }
+    if (type == TERMINATE_RECORD_TYPE) {
+      return Search::kNoImage;
+    }
+    if (!ReadExtension(gif, transparentIndex)) {
+      return Search::kFailed;
+    }
+  }
+}
+
+bool Exceeds(std::int64_t width, std::int64_t height, std::uint64_t maxPixels) {
+  return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > maxPixels;
+}
+
+std::string TooLarge(std::int64_t width, std::int64_t height, std::uint64_t maxPixels) {
+  return "GIF too large: " + std::to_string(width) + "x" + std::to_string(height) + " pixels exceeds the limit of " +
+         std::to_string(maxPixels);
+}
+
+}  // namespace
+
+int GifFirstImage::ReadInput(GifFileType* gif, GifByteType* buffer, int length) {
+  Input& input = *static_cast<Input*>(gif->UserData);
+  const auto wanted = static_cast<std::uint64_t>(std::max(length, 0));
+  const std::uint64_t count = std::min(wanted, input.bytes->Size() - input.position);
+  const std::uint8_t* bytes = count > 0 ? input.bytes->Read(input.position, static_cast<std::size_t>(count)) : nullptr;
+  if (bytes == nullptr || count < wanted) {
+    // A file that cannot be read on counts as one that ends here.
+    input.ranOut = true;
+    if (bytes == nullptr) return 0;
+  }
+  std::memcpy(buffer, bytes, static_cast<std::size_t>(count));
+  input.position += count;
+  return static_cast<int>(count);
+}
+
+std::unique_ptr<GifFirstImage> GifFirstImage::Open(ByteSource& bytes, const DecodeOptions& options,
+                                                   DecodeStatus& status, std::string& message) {
+  std::unique_ptr<GifFirstImage> image(new GifFirstImage(bytes));
+  status = image->ReadToImage(options, message);
+  if (status != DecodeStatus::kOk) return nullptr;
+  return image;
+}
+
+GifFirstImage::~GifFirstImage() {
+  if (gif_ != nullptr) DGifCloseFile(gif_, nullptr);
+}
+
+// giflib leaves its error code unset on some short reads, so running out of
+// bytes is told from our own reader.
+std::string GifFirstImage::Unreadable(int giflibError) const {
+  if (input_.ranOut) return "truncated GIF: the file ends before the image data";
+  return Damaged(GiflibText(giflibError));
+}
+
+DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::string& message) {
+  int openError = D_GIF_SUCCEEDED;
+  gif_ = DGifOpen(&input_, ReadInput, &openError);
+  if (gif_ == nullptr) {
+    message = Unreadable(openError);
+    return DecodeStatus::kDamaged;
+  }
+  int transparentIndex = NO_TRANSPARENT_COLOR;
+  switch (FindFirstImage(gif_, transparentIndex)) {
+    case Search::kNoImage:
+      message = Damaged("the file holds no image");
+      return DecodeStatus::kDamaged;
+    case Search::kFailed:
+      message = Unreadable(gif_->Error);
+      return DecodeStatus::kDamaged;
+    case Search::kFound:
+      break;
+  }
+  const GifImageDesc& image = gif_->Image;
+  // Some encoders write a 0 x 0 logical screen; the image then sets the size.
+  screenWidth_ = gif_->SWidth > 0 ? gif_->SWidth : image.Left + image.Width;
+  screenHeight_ = gif_->SHeight > 0 ? gif_->SHeight : image.Top + image.Height;
+  // Both sizes count: the image is decoded in full even where the screen clips it.
+  for (const auto [width, height] : {std::pair{screenWidth_, screenHeight_}, std::pair{image.Width, image.Height}}) {
+    if (Exceeds(width, height, options.maxPixels)) {
+      message = TooLarge(width, height, options.maxPixels);
+      return DecodeStatus::kTooLarge;
+    }
+  }
+  if (screenWidth_ == 0 || screenHeight_ == 0) {
+    message = Damaged("the picture has no pixels");
+    return DecodeStatus::kDamaged;
+  }
+  // Indices beyond the colour map, and all indices of a file that has no
+  // colour map at all, are black: the file gives them no colour, and black
+  // keeps the image visible against the white background.
+  const ColorMapObject* map = image.ColorMap != nullptr ? image.ColorMap : gif_->SColorMap;
+  palette_.fill(MakePixel(0, 0, 0));
+  if (map != nullptr) {
+    const int count = std::clamp(map->ColorCount, 0, static_cast<int>(palette_.size()));
+    for (int i = 0; i < count; ++i) {
+      const GifColorType& colour = map->Colors[i];
+      palette_[static_cast<std::size_t>(i)] = MakePixel(colour.Red, colour.Green, colour.Blue);
+    }
+  }
+  if (transparentIndex >= 0 && transparentIndex < static_cast<int>(palette_.size())) {
+    palette_[static_cast<std::size_t>(transparentIndex)] = kWhitePixel;
+  }
+  line_.resize(static_cast<std::size_t>(image.Width));
+  return DecodeStatus::kOk;
+}
+
+bool GifFirstImage::DrawNextLine(Pixel32* screenRow) {
+  const GifImageDesc& image = gif_->Image;
+  if (DGifGetLine(gif_, line_.data(), image.Width) == GIF_ERROR) {
+    return false;
+  }
+  if (screenRow == nullptr) return true;
+  const int visibleFrom = std::min(image.Left, screenWidth_);
+  const int visibleTo = std::min(image.Left + image.Width, screenWidth_);
+  for (int x = visibleFrom; x < visibleTo; ++x) {
+    screenRow[x] = palette_[line_[static_cast<std::size_t>(x - image.Left)]];
+  }
+  return true;
+}
+
+// Like a truncated JPEG, what arrived is shown and the rest stays white.
+// giflib takes the pixel data in sub-blocks of up to 255 bytes, so the rows of
+// a sub-block cut short are lost with it.
+std::string GifFirstImage::BrokenImageWarning() const {
+  if (input_.ranOut) {
+    return "truncated GIF: the file ends inside the image; the rows that did not arrive are white";
+  }
+  return "damaged GIF data: " + GiflibText(gif_->Error) + "; the rows not decoded are white";
+}
+
+}  // namespace tessaglyph

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "byte_source.h"
+#include "gif_first_image.h"
+#include "pixel_source.h"
+
+namespace tessaglyph {
+
+// A non-interlaced GIF read one line at a time as its rows are asked for, in
+// order: memory holds giflib's state and one row, never the whole picture.
+// Rows the image does not cover are white; once its data breaks off, the
+// rest of it is white too and Warning() says why.
+class GifRowSource : public PixelSource {
+ public:
+  // image must be non-interlaced, freshly opened over bytes.
+  GifRowSource(std::unique_ptr<ByteSource> bytes, std::unique_ptr<GifFirstImage> image);
+
+  std::int32_t Width() const override { return image_->ScreenWidth(); }
+  std::int32_t Height() const override { return image_->ScreenHeight(); }
+  const Pixel32* Row(std::int32_t y) override;
+  const std::string& Warning() const override { return warning_; }
+  const std::string& Error() const override { return error_; }
+
+ private:
+  void DrawImageLine(Pixel32* row);
+
+  std::unique_ptr<ByteSource> bytes_;  // giflib reads from it
+  std::unique_ptr<GifFirstImage> image_;
+  std::vector<Pixel32> row_;
+  std::int32_t nextRow_ = 0;
+  int nextLine_ = 0;  // the image's next stored line
+  bool broken_ = false;
+  std::string warning_;
+  std::string error_;
+};
+
+}  // namespace tessaglyph
