@@ -190,8 +190,12 @@ bool ConverterDialog::WriteText(const QString& outputPath, QString& error) {
     error = AsSentence("it is the picture being converted");
     return false;
   }
+  OutputRules rules;
+  for (const QString& picture : {builder_.ControlAs<QLineEdit>(IDC_INPUT_PATH)->text(), picturePath_}) {
+    if (const std::optional<FileId> id = IdOfPath(LocalPath(picture))) rules.pictures.push_back(*id);
+  }
   std::string reason;
-  std::unique_ptr<OutputFile> out = OutputFile::Create(LocalPath(outputPath), LocalPath(picturePath_), reason);
+  std::unique_ptr<OutputFile> out = OutputFile::Create(LocalPath(outputPath), rules, reason);
   if (out) {
     RenderInto(*out, *builder_.ControlAs<QProgressBar>(IDC_PROGRESS));
     if (out->Commit(reason)) {

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   const double window = BestOfFive([&dialog] { dialog.OnProcess(); });
   const double core = BestOfFive([&dialog, output = std::string(argv[2])] {
     std::string error;
-    auto out = tessaglyph::OutputFile::Create(output, "", error);
+    auto out = tessaglyph::OutputFile::Create(output, {}, error);
     tessaglyph::WorkingPicture& picture = const_cast<tessaglyph::WorkingPicture&>(dialog.Picture());
     const tessaglyph::TextRenderer renderer;
     if (!out || !renderer.WriteHeader(*out) || !renderer.WriteRows(picture, *out, nullptr) || !out->Commit(error)) {

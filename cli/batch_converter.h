@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "decode_picture_file.h"
+#include "output_file.h"
 #include "progress_meter.h"
 
 namespace tessaglyph {
@@ -25,17 +27,22 @@ class BatchConverter {
  private:
   void Worker();
   bool Convert(std::size_t index);
-  bool ConvertTo(const std::string& picture, const std::string& output, std::string& error);
   bool Render(PixelSource& pixels, ByteSink& out);
-  bool WriteToFile(const std::string& picture, const std::string& output, PixelSource& pixels, std::string& error);
-  bool WriteToStandardOutput(PixelSource& pixels, std::string& error);
+  bool WriteToFile(std::size_t index, std::string& error);
+  bool WriteToStandardOutput(const std::string& picture, std::string& error);
+  bool OpenPicture(const std::string& picture, PictureSourceResult& opened, std::string& error) const;
+  OutputRules Rules() const;
+  void RefuseOutputsThatArePictures();
   void RefuseSharedOutputs();
+  void Refuse(std::size_t index, const std::string& reason);
+  void ReportWarning(const std::string& picture, const PixelSource& pixels);
   void Report(const std::string& picture, const std::string& message);
 
   const CliOptions& options_;
   const TextRenderer renderer_;
   ProgressMeter progress_;
   std::vector<std::string> outputs_;
+  std::vector<FileId> pictureIds_;  // every picture of the batch that exists
   std::vector<char> refused_;    // another picture already writes that output
   std::vector<char> converted_;
   std::atomic<std::size_t> next_{0};

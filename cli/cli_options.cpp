@@ -91,6 +91,8 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& argu
       options.showVersion = true;
     } else if (argument == "-q" || argument == "--quiet") {
       options.quiet = true;
+    } else if (argument == "-f" || argument == "--force") {
+      options.force = true;
     } else {
       std::string value;
       bool hasValue = false;
@@ -121,11 +123,13 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& argu
 const char* CliOptions::Usage() {
   return "Usage: tessaglyph-cli [options] PICTURE...\n"
          "Turns BMP, JPEG and GIF pictures into text, one character per pixel.\n"
-         "Each picture's text is written beside it, its extension replaced by .txt.\n"
+         "Each picture's text is written beside it, its extension replaced by .txt;\n"
+         "a file already there is replaced only when it is an earlier text (see -f).\n"
          "\n"
          "Options:\n"
          "  -o FILE              write the text of the one picture given to FILE (- for standard output)\n"
          "  -d DIR               write the texts into DIR instead\n"
+         "  -f, --force          replace any file under a derived name, not only an earlier text\n"
          "  -j N                 convert N pictures at once (default: one per core)\n"
          "  --line-ending E      end lines with cr (the default), lf or crlf\n"
          "  --max-pixels N       refuse pictures of more than N pixels (default 268435456)\n"

@@ -17,6 +17,7 @@ struct CliOptions {
   unsigned jobs = 0;                           // 0: one per core
   LineEnding lineEnding = LineEnding::kCr;
   std::uint64_t maxPixels = 0;                 // 0: the decoders' default cap
+  bool force = false;                          // replace files of other content under derived names
   bool quiet = false;
   bool showHelp = false;
   bool showVersion = false;

@@ -1,3 +1,4 @@
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -6,6 +7,9 @@
 #include "cli_options.h"
 
 int main(int argc, char** argv) {
+  // Beyond a file-size limit a write then fails with EFBIG and is reported,
+  // instead of the signal ending the converter without a word.
+  std::signal(SIGXFSZ, SIG_IGN);
   std::string error;
   const auto options = tessaglyph::CliOptions::Parse(std::vector<std::string>(argv + 1, argv + argc), error);
   if (!options) {

@@ -38,7 +38,8 @@ class CliProcess {
     if (folderFd >= 0 && ::fchdir(folderFd) != 0) ::_exit(126);
     if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(126);
     if (fileSizeLimit > 0) {
-      std::signal(SIGXFSZ, SIG_IGN);
+      // SIGXFSZ keeps its default action: the converter must not die of it.
+      std::signal(SIGXFSZ, SIG_DFL);
       const rlimit limit{fileSizeLimit, fileSizeLimit};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
