@@ -122,7 +122,7 @@ std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& argu
 
 const char* CliOptions::Usage() {
   return "Usage: tessaglyph-cli [options] PICTURE...\n"
-         "Turns BMP, JPEG and GIF pictures into text, one character per pixel.\n"
+         "Turns BMP, JPEG, GIF, PNG and WebP pictures into text, one character per pixel.\n"
          "Each picture's text is written beside it, its extension replaced by .txt;\n"
          "a file already there is replaced only when it is an earlier text (see -f).\n"
          "\n"

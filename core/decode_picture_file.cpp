@@ -9,22 +9,36 @@
 #include "gif_decoder.h"
 #include "jpeg_decoder.h"
 #include "memory_byte_source.h"
+#include "png_decoder.h"
+#include "webp_decoder.h"
 
 namespace tessaglyph {
 namespace {
 
-constexpr const char* kNotAPicture = "not a BMP, JPEG or GIF picture";
+constexpr const char* kNotAPicture = "not a BMP, JPEG, GIF, PNG or WebP picture";
 
-// Enough of a file's first bytes to tell its format.
-constexpr std::uint64_t kSignatureBytes = 6;
+// Enough of a file's first bytes to tell its format; WebP's RIFF header
+// names the form in bytes 8 to 11.
+constexpr std::uint64_t kSignatureBytes = 12;
 
-PictureSourceResult OpenJpeg(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
+// JPEG, PNG and WebP decode rows from the whole file held in memory.
+bool DecodesFromMemory(std::span<const std::uint8_t> signature) {
+  return LooksLikeJpeg(signature) || LooksLikePng(signature) || LooksLikeWebp(signature);
+}
+
+PictureSourceResult OpenFromMemory(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
   PictureSourceResult opened;
-  opened.source = JpegRowSource::Open(std::move(bytes), options, opened.status, opened.message);
+  if (LooksLikeJpeg(bytes)) {
+    opened.source = JpegRowSource::Open(std::move(bytes), options, opened.status, opened.message);
+  } else if (LooksLikePng(bytes)) {
+    opened.source = OpenPngRows(std::move(bytes), options, opened.status, opened.message);
+  } else {
+    opened.source = OpenWebpRows(std::move(bytes), options, opened.status, opened.message);
+  }
   return opened;
 }
 
-// Opens bytes whose format is not JPEG, told from signature.
+// Opens bytes of the formats read piece by piece, told from signature.
 PictureSourceResult OpenOther(std::span<const std::uint8_t> signature, std::unique_ptr<ByteSource> bytes,
                               const DecodeOptions& options) {
   if (LooksLikeBmp(signature)) return OpenBmp(std::move(bytes), options);
@@ -56,11 +70,11 @@ PictureSourceResult OpenPictureSource(const std::string& path, const DecodeOptio
     if (start == nullptr) return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, file->Error());
     std::copy_n(start, signatureLength, signature.begin());
   }
-  if (LooksLikeJpeg(signature)) {
+  if (DecodesFromMemory(signature)) {
     std::vector<std::uint8_t> bytes;
     const DecodeStatus read = file->ReadWhole(bytes);
     if (read != DecodeStatus::kOk) return PictureSourceResult::Failure(read, file->Error());
-    return OpenJpeg(std::move(bytes), options);
+    return OpenFromMemory(std::move(bytes), options);
   }
   return OpenOther(signature, std::move(file), options);
 }
@@ -69,11 +83,13 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes, const Decod
   if (LooksLikeJpeg(bytes)) return DecodeJpeg(bytes, options);
   if (LooksLikeBmp(bytes)) return DecodeBmp(bytes, options);
   if (LooksLikeGif(bytes)) return DecodeGif(bytes, options);
+  if (LooksLikePng(bytes)) return DecodePng(bytes, options);
+  if (LooksLikeWebp(bytes)) return DecodeWebp(bytes, options);
   return DecodeResult::Failure(DecodeStatus::kNotAPicture, bytes.empty() ? "empty file" : kNotAPicture);
 }
 
 PictureSourceResult OpenPictureBytes(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
-  if (LooksLikeJpeg(bytes)) return OpenJpeg(std::move(bytes), options);
+  if (DecodesFromMemory(bytes)) return OpenFromMemory(std::move(bytes), options);
   const std::vector<std::uint8_t> signature(bytes.begin(),
                                             bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(bytes.size(), kSignatureBytes)));
   return OpenOther(signature, std::make_unique<MemoryByteSource>(std::move(bytes)), options);

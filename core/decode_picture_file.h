@@ -12,16 +12,18 @@
 namespace tessaglyph {
 
 // Reads the picture file at path and decodes it whole into a WorkingPicture.
-// The format (BMP, JPEG or GIF) is recognised from the content, never from
-// the name. Failures come back as a status with a plain-words message
-// ("cannot open: No such file or directory", "not a BMP, JPEG or GIF picture").
+// The format (BMP, JPEG, GIF, PNG or WebP) is recognised from the content,
+// never from the name. Failures come back as a status with a plain-words
+// message ("cannot open: No such file or directory", "not a BMP, JPEG, GIF,
+// PNG or WebP picture").
 DecodeResult DecodePictureFile(const std::string& path,
                                const DecodeOptions& options = DecodeOptions{});
 
 // Like DecodePictureFile, but hands back a source that decodes its rows while
-// they are read: JPEG, uncompressed BMP (read from the file a few rows at a
-// time) and non-interlaced GIF (read through giflib's input function). RLE
-// BMPs and interlaced GIFs are decoded whole first.
+// they are read: JPEG, non-interlaced PNG, WebP (into a canvas held whole),
+// uncompressed BMP (read from the file a few rows at a time) and
+// non-interlaced GIF (read through giflib's input function). RLE BMPs,
+// interlaced GIFs and interlaced PNGs are decoded whole first.
 PictureSourceResult OpenPictureSource(const std::string& path,
                                       const DecodeOptions& options = DecodeOptions{});
 

@@ -11,7 +11,7 @@ namespace tessaglyph {
 enum class DecodeStatus {
   kOk,
   kCannotOpen,   // the file is missing, unreadable, or a directory
-  kNotAPicture,  // neither BMP, JPEG nor GIF data
+  kNotAPicture,  // none of the formats the decoders know
   kDamaged,      // recognised, but the data is broken or inconsistent
   kTooLarge,     // the header claims more pixels than the caller allows
 };

@@ -1,7 +1,7 @@
 // Writes the fuzzers' seed pictures: one small file for every layout the
 // decoders read, so that fuzzing starts from each road through them rather
 // than having to discover the formats. Usage: make_fuzz_seeds CORPUS_FOLDER
-// (it fills CORPUS_FOLDER/bmp, /jpeg and /gif).
+// (it fills CORPUS_FOLDER/bmp, /jpeg, /gif, /png and /webp).
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <cstddef>
@@ -9,6 +9,9 @@
 
 #include <gif_lib.h>
 #include <jpeglib.h>
+#include <spng.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -339,6 +342,122 @@ std::vector<GifLayout> GifLayouts() {
   };
 }
 
+// ---- PNG ----
+
+struct PngLayout {
+  const char* name;
+  std::uint8_t colourType;
+  std::uint8_t bitDepth;
+  bool interlaced;
+  bool keyed;  // a tRNS chunk
+  int width;
+  int height;
+};
+
+int ChannelsOf(std::uint8_t colourType) {
+  switch (colourType) {
+    case SPNG_COLOR_TYPE_TRUECOLOR: return 3;
+    case SPNG_COLOR_TYPE_GRAYSCALE_ALPHA: return 2;
+    case SPNG_COLOR_TYPE_TRUECOLOR_ALPHA: return 4;
+    default: return 1;
+  }
+}
+
+// Rows as PNG stores them, samples of 16 bits in host order as libspng takes them.
+Bytes PngRows(const PngLayout& layout) {
+  const int channels = ChannelsOf(layout.colourType);
+  const std::size_t stride = (static_cast<std::size_t>(layout.width * channels * layout.bitDepth) + 7) / 8;
+  Bytes rows(stride * static_cast<std::size_t>(layout.height));
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = Sample(static_cast<int>(i % stride), static_cast<int>(i / stride), 3);
+  return rows;
+}
+
+Bytes MakePng(const PngLayout& layout) {
+  spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
+  spng_set_option(ctx, SPNG_ENCODE_TO_BUFFER, 1);
+  spng_ihdr header{static_cast<std::uint32_t>(layout.width), static_cast<std::uint32_t>(layout.height), layout.bitDepth,
+                   layout.colourType, 0, 0, static_cast<std::uint8_t>(layout.interlaced)};
+  spng_set_ihdr(ctx, &header);
+  spng_plte palette{};
+  palette.n_entries = 1u << layout.bitDepth;
+  for (int i = 0; i < 256; ++i) palette.entries[i] = {Sample(i, 0, 0), Sample(i, 1, 1), Sample(i, 2, 2), 0};
+  if (layout.colourType == SPNG_COLOR_TYPE_INDEXED) spng_set_plte(ctx, &palette);
+  spng_trns transparency{};
+  transparency.gray = transparency.red = transparency.green = transparency.blue = Sample(1, 0, 3);
+  transparency.n_type3_entries = 5;
+  for (int i = 0; i < 5; ++i) transparency.type3_alpha[i] = static_cast<std::uint8_t>(i * 60);
+  if (layout.keyed) spng_set_trns(ctx, &transparency);
+  const Bytes rows = PngRows(layout);
+  spng_encode_image(ctx, rows.data(), rows.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+  std::size_t size = 0;
+  int error = 0;
+  auto* png = static_cast<std::uint8_t*>(spng_get_png_buffer(ctx, &size, &error));
+  Bytes bytes(png, png + size);
+  std::free(png);
+  spng_ctx_free(ctx);
+  return bytes;
+}
+
+std::vector<PngLayout> PngLayouts() {
+  return {
+      {"grey-1bit", SPNG_COLOR_TYPE_GRAYSCALE, 1, false, false, 11, 5},
+      {"grey-4bit-keyed", SPNG_COLOR_TYPE_GRAYSCALE, 4, false, true, 7, 5},
+      {"grey-16bit-keyed", SPNG_COLOR_TYPE_GRAYSCALE, 16, false, true, 6, 4},
+      {"rgb-8bit", SPNG_COLOR_TYPE_TRUECOLOR, 8, false, false, 9, 6},
+      {"rgb-16bit-keyed-adam7", SPNG_COLOR_TYPE_TRUECOLOR, 16, true, true, 9, 9},
+      {"palette-2bit-adam7", SPNG_COLOR_TYPE_INDEXED, 2, true, false, 13, 11},
+      {"palette-8bit-alpha", SPNG_COLOR_TYPE_INDEXED, 8, false, true, 8, 4},
+      {"grey-alpha-8bit", SPNG_COLOR_TYPE_GRAYSCALE_ALPHA, 8, false, false, 5, 5},
+      {"rgba-8bit-adam7", SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 8, true, false, 10, 7},
+      {"rgba-16bit", SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 16, false, false, 4, 3},
+  };
+}
+
+// ---- WebP ----
+
+Bytes RgbaPicture(int width, int height, int seed) {
+  Bytes rgba(static_cast<std::size_t>(width * height * 4));
+  for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = Sample(static_cast<int>(i / 4) % width, static_cast<int>(i / 4) / width, static_cast<int>(i % 4) + seed);
+  return rgba;
+}
+
+// Lossy quality 0 asks for lossless.
+Bytes MakeWebp(int width, int height, int quality, int seed) {
+  const Bytes rgba = RgbaPicture(width, height, seed);
+  std::uint8_t* out = nullptr;
+  const std::size_t size = quality == 0 ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
+                                        : WebPEncodeRGBA(rgba.data(), width, height, width * 4, static_cast<float>(quality), &out);
+  Bytes bytes(out, out + size);
+  WebPFree(out);
+  return bytes;
+}
+
+// Two frames, the first covering only part of the canvas.
+Bytes MakeAnimatedWebp() {
+  const Bytes first = MakeWebp(8, 6, 0, 1);
+  const Bytes second = MakeWebp(16, 10, 60, 2);
+  WebPMux* mux = WebPMuxNew();
+  const WebPMuxAnimParams params = {0xFFFFFFFFu, 0};
+  WebPMuxSetAnimationParams(mux, &params);
+  WebPMuxFrameInfo frame{};
+  frame.id = WEBP_CHUNK_ANMF;
+  frame.duration = 100;
+  frame.bitstream = {first.data(), first.size()};
+  frame.x_offset = 4;
+  frame.y_offset = 2;
+  WebPMuxPushFrame(mux, &frame, 1);
+  frame.bitstream = {second.data(), second.size()};
+  frame.x_offset = frame.y_offset = 0;
+  WebPMuxPushFrame(mux, &frame, 1);
+  WebPMuxSetCanvasSize(mux, 16, 10);
+  WebPData assembled{};
+  WebPMuxAssemble(mux, &assembled);
+  Bytes bytes(assembled.bytes, assembled.bytes + assembled.size);
+  WebPDataClear(&assembled);
+  WebPMuxDelete(mux);
+  return bytes;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -347,9 +466,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path corpus = argv[1];
-  for (const char* folder : {"bmp", "jpeg", "gif"}) std::filesystem::create_directories(corpus / folder);
+  for (const char* folder : {"bmp", "jpeg", "gif", "png", "webp"}) std::filesystem::create_directories(corpus / folder);
   for (const BmpLayout& layout : BmpLayouts()) Save(corpus / "bmp" / (std::string(layout.name) + ".bmp"), MakeBmp(layout));
   for (const JpegLayout& layout : JpegLayouts()) Save(corpus / "jpeg" / (std::string(layout.name) + ".jpg"), MakeJpeg(layout));
   for (const GifLayout& layout : GifLayouts()) Save(corpus / "gif" / (std::string(layout.name) + ".gif"), MakeGif(layout));
+  for (const PngLayout& layout : PngLayouts()) Save(corpus / "png" / (std::string(layout.name) + ".png"), MakePng(layout));
+  Save(corpus / "webp" / "lossless.webp", MakeWebp(9, 7, 0, 0));
+  Save(corpus / "webp" / "lossy-with-alpha.webp", MakeWebp(17, 9, 70, 0));
+  Save(corpus / "webp" / "animated-first-frame-inside-canvas.webp", MakeAnimatedWebp());
   return 0;
 }

@@ -86,7 +86,7 @@ TEST(CliPathsTest, NamesInMessagesCannotForgeLinesOrControlTheTerminal) {
     WriteFile(folder / name, "no picture");
     const CliResult run = RunCli({folder / name});
     EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "tessaglyph-cli: " + shown + ": not a BMP, JPEG or GIF picture\n");
+    EXPECT_EQ(run.err, "tessaglyph-cli: " + shown + ": not a BMP, JPEG, GIF, PNG or WebP picture\n");
   }
 }
 

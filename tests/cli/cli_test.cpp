@@ -48,7 +48,7 @@ TEST_F(CliTest, ExitStatusTellsHowManyPicturesWereConverted) {
   WriteFile(folder / "notes.gif", "hello");
   const CliResult some = RunCli({"-j", "2", folder / "dark.bmp", folder / "notes.gif"});
   EXPECT_EQ(some.status, 1);
-  EXPECT_EQ(some.err, "tessaglyph-cli: " + (folder / "notes.gif") + ": not a BMP, JPEG or GIF picture\n");
+  EXPECT_EQ(some.err, "tessaglyph-cli: " + (folder / "notes.gif") + ": not a BMP, JPEG, GIF, PNG or WebP picture\n");
   EXPECT_EQ(ReadFile(folder / "dark.txt"), darkText) << "the good picture is still converted";
 
   EXPECT_EQ(RunCli({folder / "notes.gif", folder / "missing.jpg"}).status, 2);

@@ -21,7 +21,7 @@ TEST(DecodePictureFileTest, RefusesWhatIsNoPictureWithAPlainReason) {
   TempFolder folder;
   WriteFile(folder / "empty.bmp", "");
   WriteFile(folder / "notes.jpg", "just some text\n");
-  WriteFile(folder / "image.gif", "\x89PNG\r\n\x1a\n0000");
+  WriteFile(folder / "sound.gif", std::string("RIFF\x24\0\0\0WAVEfmt ", 16));
   std::filesystem::create_directory(folder / "folder.gif");
 
   const std::vector<Refused> cases = {
@@ -29,8 +29,8 @@ TEST(DecodePictureFileTest, RefusesWhatIsNoPictureWithAPlainReason) {
       {"folder", folder / "folder.gif", DecodeStatus::kCannotOpen, "cannot open: it is a folder, not a file"},
       {"device", "/dev/zero", DecodeStatus::kCannotOpen, "cannot open: not a regular file"},
       {"empty", folder / "empty.bmp", DecodeStatus::kNotAPicture, "empty file"},
-      {"text", folder / "notes.jpg", DecodeStatus::kNotAPicture, "not a BMP, JPEG or GIF picture"},
-      {"png", folder / "image.gif", DecodeStatus::kNotAPicture, "not a BMP, JPEG or GIF picture"},
+      {"text", folder / "notes.jpg", DecodeStatus::kNotAPicture, "not a BMP, JPEG, GIF, PNG or WebP picture"},
+      {"riff", folder / "sound.gif", DecodeStatus::kNotAPicture, "not a BMP, JPEG, GIF, PNG or WebP picture"},
   };
   for (const Refused& refused : cases) {
     const DecodeResult result = DecodePictureFile(refused.path);

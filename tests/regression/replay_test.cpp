@@ -79,7 +79,7 @@ bool GigapixelReplayAsked() {
 
 std::vector<Replay> SeedFiles() {
   std::vector<Replay> seeds;
-  for (const char* format : {"bmp", "jpeg", "gif"}) {
+  for (const char* format : {"bmp", "jpeg", "gif", "png", "webp"}) {
     const std::vector<Replay> some = FilesIn(kSourceRoot / "fuzz" / "corpus" / format, std::string(format) + "_", true);
     seeds.insert(seeds.end(), some.begin(), some.end());
   }

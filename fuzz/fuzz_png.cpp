@@ -1,0 +1,12 @@
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "fuzz_support.h"
+#include "png_decoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace tessaglyph;
+  fuzz::CheckDecoded(DecodePng(std::span<const std::uint8_t>(data, size), fuzz::FuzzDecodeOptions()));
+  return 0;
+}
