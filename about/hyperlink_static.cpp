@@ -2,8 +2,11 @@
 
 #include <QCoreApplication>
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <cmath>
 #include <utility>
 
@@ -83,6 +86,9 @@ void HyperlinkStatic::Attach() {
   attached_ = true;
   // Hover entry needs moves without a button held.
   setMouseTracking(true);
+  // Reached with Tab after the dialog's own tab stops, never by a click: a
+  // click opens the link and leaves the focus where it was.
+  setFocusPolicy(Qt::TabFocus);
   if (target_.isEmpty()) {
     target_ = text();
   }
@@ -204,9 +210,17 @@ void HyperlinkStatic::OnTimer() {
 }
 
 void HyperlinkStatic::OnLinkClicked() {
+  if (opening_) {
+    return;
+  }
+  opening_ = true;
   // The font and the timer stay: the next tick outside ends the hover look.
   hovering_ = false;
-  const int result = OpenTarget(target_);
+  OpenTarget(target_, [this](int result) { OnOpened(result); });
+}
+
+void HyperlinkStatic::OnOpened(int result) {
+  opening_ = false;
   visited_ = Succeeded(result);
   if (visited_) {
     SetVisitedState(true);
@@ -216,16 +230,15 @@ void HyperlinkStatic::OnLinkClicked() {
   ShowOpenError(result);
 }
 
-int HyperlinkStatic::OpenTarget(const QString& target) {
-  const int openerResult = launcher_.OpenUrl(target);
-  if (Succeeded(openerResult)) {
-    return openerResult;
-  }
-  const std::optional<QString> handler = launcher_.HtmlHandlerCommand();
-  if (!handler) {
-    return openerResult;
-  }
-  return launcher_.StartProgram(BuildFallbackCommand(*handler, target));
+void HyperlinkStatic::OpenTarget(const QString& target, Launcher::ResultHandler done) {
+  launcher_.OpenUrl(target, *this, [this, target, done = std::move(done)](int openerResult) {
+    if (Succeeded(openerResult)) {
+      done(openerResult);
+      return;
+    }
+    const std::optional<QString> handler = launcher_.HtmlHandlerCommand();
+    done(handler ? launcher_.StartProgram(BuildFallbackCommand(*handler, target)) : openerResult);
+  });
 }
 
 void HyperlinkStatic::ShowOpenError(int code) {
@@ -283,6 +296,17 @@ void HyperlinkStatic::paintEvent(QPaintEvent* event) {
   drawFrame(&painter);
   painter.setPen(CtlColor());
   painter.drawText(contentsRect(), static_cast<int>(alignment()) | (wordWrap() ? Qt::TextWordWrap : 0), text());
+  if (hasFocus()) {
+    DrawFocusMark(painter);
+  }
+}
+
+void HyperlinkStatic::DrawFocusMark(QPainter& painter) const {
+  // The style's own mark, as the buttons show it, round the fitted text.
+  QStyleOptionFocusRect option;
+  option.initFrom(this);
+  option.backgroundColor = palette().color(QPalette::Button);
+  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
 }
 
 void HyperlinkStatic::mouseMoveEvent(QMouseEvent* event) {
@@ -297,6 +321,22 @@ void HyperlinkStatic::mousePressEvent(QMouseEvent* event) {
     OnLinkClicked();
   }
   QLabel::mousePressEvent(event);
+}
+
+void HyperlinkStatic::mouseDoubleClickEvent(QMouseEvent* event) {
+  // The first click of the pair has opened the target already; the base
+  // class would take the second one for another press.
+  event->accept();
+}
+
+void HyperlinkStatic::keyPressEvent(QKeyEvent* event) {
+  const bool activates = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                         event->key() == Qt::Key_Space;
+  if (attached_ && activates && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+    OnLinkClicked();
+    return;
+  }
+  QLabel::keyPressEvent(event);
 }
 
 void HyperlinkStatic::OnEraseBkgnd(QPainter& painter) const {

@@ -8,18 +8,19 @@
 #include <QTimer>
 #include <optional>
 
+#include "launcher.h"
+
 class QPainter;
 
 namespace tessaglyph {
 
 class Dialogs;
-class Launcher;
 
 // A static text of a dialog turned into a clickable link: drawn in the link
 // colour (another once opened, a third under the mouse), underlined while the
 // mouse is over it, with a hand cursor and the target as tooltip, sized to its
-// text. A click opens the target through the Launcher and reports a failure
-// through Dialogs.
+// text. A click, or Enter or Space once Tab has brought the focus to it,
+// opens the target through the Launcher and reports a failure through Dialogs.
 //
 // The dialog builder places and styles the label like any static; Attach()
 // then makes it a link. Until then the setters only store their values.
@@ -64,11 +65,13 @@ class HyperlinkStatic : public QLabel {
   // Hover exit once the cursor is outside the link.
   void OnTimer();
   // Opens the target; success marks the link visited, failure beeps and
-  // explains the code.
+  // explains the code. While an opening is under way further clicks are
+  // ignored, so an impatient user gets one browser tab, not several.
   void OnLinkClicked();
   // The URL opener first, then the desktop's HTML handler with the target
-  // appended. Above 32 is success.
-  int OpenTarget(const QString& target);
+  // appended; done gets the result, above 32 being success. The opener is
+  // waited for through the event loop, so the window stays alive meanwhile.
+  void OpenTarget(const QString& target, Launcher::ResultHandler done);
   void ShowOpenError(int code);
 
   // The handler's command line cut at its first field code for a URL or file
@@ -82,6 +85,7 @@ class HyperlinkStatic : public QLabel {
   const QString& Target() const { return target_; }
   bool IsHovering() const { return hovering_; }
   bool IsVisited() const { return visited_; }
+  bool IsOpening() const { return opening_; }
   UnderlineMode GetUnderlineMode() const { return underlineMode_; }
   const QFont& PlainFont() const { return plainFont_; }
   const QFont& UnderlinedFont() const { return underlinedFont_; }
@@ -95,9 +99,13 @@ class HyperlinkStatic : public QLabel {
   void paintEvent(QPaintEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnEraseBkgnd(QPainter& painter) const;
+  void OnOpened(int result);
+  void DrawFocusMark(QPainter& painter) const;
 
   Dialogs& dialogs_;
   Launcher& launcher_;
@@ -106,6 +114,7 @@ class HyperlinkStatic : public QLabel {
   const QColor hoverColor_{255, 0, 0};
   bool hovering_ = false;
   bool visited_ = false;
+  bool opening_ = false;
   UnderlineMode underlineMode_ = UnderlineOnHover;
   QString target_;
   QFont underlinedFont_;

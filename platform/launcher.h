@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
+
+class QObject;
 
 namespace tessaglyph {
 
@@ -13,8 +16,13 @@ class Launcher {
  public:
   virtual ~Launcher() = default;
 
-  // Opens a URL with the desktop's URL opener.
-  virtual int OpenUrl(const QString& target) = 0;
+  using ResultHandler = std::function<void(int result)>;
+
+  // Opens a URL with the desktop's URL opener without blocking the event
+  // loop: done gets the result once, before OpenUrl returns or later from the
+  // event loop, unless receiver is gone by then (a closed About box has
+  // nobody left to tell).
+  virtual void OpenUrl(const QString& target, QObject& receiver, ResultHandler done) = 0;
 
   // The command line of the desktop's default application for text/html, as
   // written in its desktop entry's Exec key (field codes still in place), or

@@ -1,10 +1,17 @@
 #include "scripted_launcher.h"
 
+#include <QTimer>
+
 namespace tessaglyph {
 
-int ScriptedLauncher::OpenUrl(const QString& target) {
+void ScriptedLauncher::OpenUrl(const QString& target, QObject& receiver, ResultHandler done) {
   calls_ << QStringLiteral("OpenUrl ") + target;
-  return openUrlResult_;
+  if (openUrlDelayMs_ == 0) {
+    done(openUrlResult_);
+    return;
+  }
+  // The receiver as context: a receiver destroyed meanwhile is not called.
+  QTimer::singleShot(openUrlDelayMs_, &receiver, [done = std::move(done), result = openUrlResult_] { done(result); });
 }
 
 std::optional<QString> ScriptedLauncher::HtmlHandlerCommand() {

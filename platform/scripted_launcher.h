@@ -16,12 +16,15 @@ class ScriptedLauncher final : public Launcher {
  public:
   static constexpr int kStarted = 42;
 
-  int OpenUrl(const QString& target) override;
+  void OpenUrl(const QString& target, QObject& receiver, ResultHandler done) override;
   std::optional<QString> HtmlHandlerCommand() override;
   int StartProgram(const QString& commandLine) override;
   void Beep() override;
 
   void SetOpenUrlResult(int result) { openUrlResult_ = result; }
+  // An opener that takes its time: the result arrives through the event loop
+  // after delayMs. With 0, the default, it arrives before OpenUrl returns.
+  void SetOpenUrlDelay(int delayMs) { openUrlDelayMs_ = delayMs; }
   void SetHtmlHandlerCommand(std::optional<QString> command) { htmlHandlerCommand_ = std::move(command); }
   void SetStartProgramResult(int result) { startProgramResult_ = result; }
 
@@ -29,6 +32,7 @@ class ScriptedLauncher final : public Launcher {
 
  private:
   int openUrlResult_ = kStarted;
+  int openUrlDelayMs_ = 0;
   std::optional<QString> htmlHandlerCommand_;
   int startProgramResult_ = kStarted;
   QStringList calls_;

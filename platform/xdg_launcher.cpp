@@ -5,9 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QPointer>
 #include <QProcess>
 #include <QSet>
 #include <QStandardPaths>
+#include <QTimer>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -252,28 +255,41 @@ bool IsQuotedEscape(QChar c) {
 
 XdgLauncher::XdgLauncher(QString opener, int openerWaitMs) : opener_(std::move(opener)), openerWaitMs_(openerWaitMs) {}
 
-int XdgLauncher::OpenUrl(const QString& target) {
-  auto opener = std::make_unique<QProcess>();
+void XdgLauncher::OpenUrl(const QString& target, QObject& receiver, ResultHandler done) {
+  // Deleting a running QProcess kills it, and the browser with it: the opener
+  // has no parent and deletes itself whenever it ends, answered or not.
+  auto* opener = new QProcess();
   opener->setProgram(opener_);
   opener->setArguments({target});
   // Nothing reads its output: a pipe left to fill would stall the browser it starts.
   opener->setProcessChannelMode(QProcess::ForwardedChannels);
   opener->setStandardInputFile(QProcess::nullDevice());
+  auto* wait = new QTimer(opener);
+  wait->setSingleShot(true);
+
+  // Whichever of ending, failing to start and the wait's end comes first answers.
+  const auto answer = [receiver = QPointer<QObject>(&receiver), done = std::make_shared<ResultHandler>(std::move(done)),
+                       wait](int result) {
+    wait->stop();
+    ResultHandler handler = std::exchange(*done, nullptr);
+    if (handler && receiver) {
+      handler(result);
+    }
+  };
+  QObject::connect(wait, &QTimer::timeout, opener, [answer] { answer(kStarted); });
+  QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, answer](QProcess::ProcessError error) {
+    if (error == QProcess::FailedToStart) {
+      answer(kFileNotFound);
+      opener->deleteLater();
+    }
+  });
+  QObject::connect(opener, &QProcess::finished, opener,
+                   [opener, answer](int exitCode, QProcess::ExitStatus status) {
+                     answer(status == QProcess::CrashExit ? kUnknownFailure : ResultOfOpenerExit(exitCode));
+                     opener->deleteLater();
+                   });
+  wait->start(openerWaitMs_);
   opener->start();
-  if (!opener->waitForStarted(openerWaitMs_)) {
-    return kFileNotFound;
-  }
-  if (!opener->waitForFinished(openerWaitMs_) && opener->state() != QProcess::NotRunning) {
-    // Deleting a running QProcess kills it, and the browser with it: leave it
-    // to delete itself whenever it ends.
-    QObject::connect(opener.get(), &QProcess::finished, opener.get(), &QObject::deleteLater);
-    opener.release();
-    return kStarted;
-  }
-  if (opener->exitStatus() == QProcess::CrashExit) {
-    return kUnknownFailure;
-  }
-  return ResultOfOpenerExit(opener->exitCode());
 }
 
 std::optional<QString> XdgLauncher::HtmlHandlerCommand() {

@@ -22,10 +22,11 @@ class XdgLauncher final : public Launcher {
 
   explicit XdgLauncher(QString opener = QStringLiteral("xdg-open"), int openerWaitMs = kDefaultOpenerWaitMs);
 
-  // Blocks for at most the opener wait. The opener's failures map onto the
-  // result scale: it cannot be started 2, no such file 2, no handler 31, the
-  // handler failed 27, anything else (its syntax error, a crash) 1.
-  int OpenUrl(const QString& target) override;
+  // Answers when the opener ends, or with success once it has run for the
+  // opener wait; meanwhile the event loop runs on. The opener's failures map
+  // onto the result scale: it cannot be started 2, no such file 2, no handler
+  // 31, the handler failed 27, anything else (its syntax error, a crash) 1.
+  void OpenUrl(const QString& target, QObject& receiver, ResultHandler done) override;
 
   // The Exec line of the default application for text/html.
   std::optional<QString> HtmlHandlerCommand() override;

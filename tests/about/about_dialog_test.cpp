@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -137,6 +139,49 @@ TEST_F(AboutDialogTest, OkHasTheFocusAndEndsTheBox) {
 
   EXPECT_EQ(about.exec(), QDialog::Accepted);
   EXPECT_EQ(focused, ok);
+}
+
+TEST_F(AboutDialogTest, TabReachesEachLinkWithAFocusMarkAndEnterOrSpaceOpensIt) {
+  AboutDialog about(dialogs_, launcher_);
+  QImage unfocused;
+  QTimer::singleShot(0, &about, [&] {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+    unfocused = about.WebLink().grab().toImage();
+    QTest::keyClick(about.focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(about.focusWidget(), &about.WebLink());
+    EXPECT_NE(about.WebLink().grab().toImage(), unfocused) << "no focus mark";
+    QTest::keyClick(about.focusWidget(), Qt::Key_Return);
+    QTest::keyClick(about.focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(about.focusWidget(), &about.MailLink());
+    QTest::keyClick(about.focusWidget(), Qt::Key_Space);
+    about.reject();
+  });
+
+  about.exec();
+
+  const QStringList expectedCalls{QStringLiteral("OpenUrl ") + QString::fromLatin1(AboutDialog::kWebTarget),
+                                  QStringLiteral("OpenUrl ") + QString::fromLatin1(AboutDialog::kMailTarget)};
+  EXPECT_EQ(launcher_.Calls(), expectedCalls);
+}
+
+TEST_F(AboutDialogTest, EscapeClosesTheBoxAtOnceWhileTheOpenerRuns) {
+  launcher_.SetOpenUrlDelay(300);
+  launcher_.SetOpenUrlResult(2);
+  QElapsedTimer clock;
+  {
+    AboutDialog about(dialogs_, launcher_);
+    QTimer::singleShot(0, &about, [&about] {
+      ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+      about.WebLink().OnLinkClicked();
+      QTest::keyClick(about.focusWidget(), Qt::Key_Escape);
+    });
+    clock.start();
+    EXPECT_EQ(about.exec(), QDialog::Rejected);
+    EXPECT_LT(clock.elapsed(), 300);
+  }
+
+  QTest::qWait(500);
+  EXPECT_TRUE(dialogs_.Unused()) << "an error for a closed box";
 }
 
 }  // namespace

@@ -400,6 +400,27 @@ TEST_F(HyperlinkClickTest, WhenTheOpenerFailsTheHtmlHandlerOpensTheTarget) {
   EXPECT_TRUE(dialogs_.Unused());
 }
 
+TEST_F(HyperlinkClickTest, ADoubleClickOrAClickWhileTheOpenerRunsOpensOnce) {
+  HyperlinkStatic& link = MakeTargetedLink();
+  const QPoint inside(2, 2);
+  // What a double-click delivers to a widget: a click, then the double-click.
+  QTest::mouseClick(&link, Qt::LeftButton, Qt::NoModifier, inside);
+  QTest::mouseDClick(&link, Qt::LeftButton, Qt::NoModifier, inside);
+  ASSERT_EQ(launcher_.Calls(), QStringList{Opened()});
+
+  launcher_.SetOpenUrlDelay(100);
+  launcher_.SetOpenUrlResult(2);
+  QTest::mouseClick(&link, Qt::LeftButton, Qt::NoModifier, inside);
+  QTest::mouseClick(&link, Qt::LeftButton, Qt::NoModifier, inside);
+
+  EXPECT_TRUE(link.IsOpening()) << "the click waited for the opener";
+  EXPECT_TRUE(dialogs_.Unused());
+  ASSERT_TRUE(QTest::qWaitFor([&link] { return !link.IsOpening(); }, 5000));
+  const QStringList expectedCalls{Opened(), Opened(), QStringLiteral("HtmlHandlerCommand"), QStringLiteral("Beep")};
+  EXPECT_EQ(launcher_.Calls(), expectedCalls);
+  EXPECT_EQ(dialogs_.MessageBoxes().size(), 1u) << "the opener's error arrived within the wait";
+}
+
 struct FailureCase {
   const char* name;
   int openerResult;

@@ -54,6 +54,15 @@ class LauncherTest : public ::testing::Test {
 
   QString Path(const QString& name) const { return folder_.filePath(name); }
 
+  // Starts the opener and runs the event loop until it answers; -1 when it
+  // does not within the deadline.
+  static int OpenAndWait(XdgLauncher& launcher) {
+    QObject receiver;
+    int result = -1;
+    launcher.OpenUrl(QString::fromLatin1(kTarget), receiver, [&result](int answer) { result = answer; });
+    return QTest::qWaitFor([&result] { return result != -1; }, 10000) ? result : -1;
+  }
+
   QTemporaryDir folder_;
 
  private:
@@ -79,7 +88,7 @@ TEST_P(XdgOpenerTest, TheOpenersOutcomeMapsOntoTheResultScale) {
                           .arg(Path(QStringLiteral("args")), QString::fromLatin1(GetParam().script)));
   XdgLauncher launcher(opener);
 
-  const int result = launcher.OpenUrl(QString::fromLatin1(kTarget));
+  const int result = OpenAndWait(launcher);
 
   if (GetParam().expected == 0) {
     EXPECT_GT(result, 32);
@@ -99,7 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LauncherTest, AMissingOpenerIsFileNotFound) {
   XdgLauncher launcher(Path(QStringLiteral("no-such-opener")));
-  EXPECT_EQ(launcher.OpenUrl(QString::fromLatin1(kTarget)), 2);
+  EXPECT_EQ(OpenAndWait(launcher), 2);
 }
 
 TEST_F(LauncherTest, AnOpenerStillRunningAfterTheWaitHasOpenedAndRunsOn) {
@@ -111,14 +120,37 @@ TEST_F(LauncherTest, AnOpenerStillRunningAfterTheWaitHasOpenedAndRunsOn) {
   XdgLauncher launcher(opener, kWaitMs);
   QElapsedTimer clock;
   clock.start();
+  QObject receiver;
+  int result = -1;
+  qint64 answeredAfter = 0;
 
-  EXPECT_GT(launcher.OpenUrl(QString::fromLatin1(kTarget)), 32);
+  launcher.OpenUrl(QString::fromLatin1(kTarget), receiver, [&](int answer) {
+    result = answer;
+    answeredAfter = clock.elapsed();
+  });
 
-  EXPECT_GE(clock.elapsed(), kWaitMs);
-  EXPECT_LT(clock.elapsed(), 5 * kWaitMs);
+  EXPECT_LT(clock.elapsed(), kWaitMs) << "the call waited for the opener";
+  ASSERT_TRUE(QTest::qWaitFor([&result] { return result != -1; }, 5000));
+  EXPECT_GT(result, 32);
+  // A coarse timer may fire up to 5 % early.
+  EXPECT_GE(answeredAfter, kWaitMs * 95 / 100);
   WriteText(stop, QString());
   EXPECT_TRUE(QTest::qWaitFor([&done] { return QFileInfo::exists(done); }, 5000)) << "the opener was killed";
   QTest::qWait(100);
+}
+
+TEST_F(LauncherTest, AReceiverGoneBeforeTheOpenerEndsIsNotCalled) {
+  const QString opener = Path(QStringLiteral("xdg-open"));
+  WriteScript(opener, QStringLiteral("sleep 0.2\nexit 3\n"));
+  XdgLauncher launcher(opener);
+  bool called = false;
+  auto receiver = std::make_unique<QObject>();
+  launcher.OpenUrl(QString::fromLatin1(kTarget), *receiver, [&called](int) { called = true; });
+
+  receiver.reset();
+
+  QTest::qWait(600);
+  EXPECT_FALSE(called);
 }
 
 // ---- Starting the HTML handler -------------------------------------------
