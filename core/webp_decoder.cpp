@@ -89,7 +89,6 @@ class WebpReader {
   WebPDemuxer* demux_ = nullptr;
   WebPIterator frame_{};
   bool haveFrame_ = false;
-  bool frameHasAlpha_ = false;
   WebPDecoderConfig config_{};
   WebPIDecoder* decoder_ = nullptr;
   PixelBuffer canvas_;
@@ -160,7 +159,6 @@ DecodeStatus WebpReader::ReadFrameHeader(std::string& message) {
     message = "damaged WebP: the frame's picture is not the size its header gives";
     return DecodeStatus::kDamaged;
   }
-  frameHasAlpha_ = config_.input.has_alpha != 0;
   return DecodeStatus::kOk;
 }
 
@@ -195,9 +193,11 @@ DecodeStatus WebpReader::Open(const DecodeOptions& options, std::string& message
   return status;
 }
 
+// Every row is laid over white, even when the header says the frame has no
+// alpha: a lossless bitstream can carry alpha all the same.
 void WebpReader::FinishRows(int decodedRows) {
   for (int row = finishedRows_; row < decodedRows; ++row) {
-    if (frameHasAlpha_) LayOverWhite(CanvasRow(frame_.y_offset + row) + frame_.x_offset, frame_.width);
+    LayOverWhite(CanvasRow(frame_.y_offset + row) + frame_.x_offset, frame_.width);
   }
   finishedRows_ = std::max(finishedRows_, decodedRows);
 }
