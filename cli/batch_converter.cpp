@@ -4,16 +4,17 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <system_error>
 #include <thread>
 
+#include "area_resampler.h"
 #include "decode_picture_file.h"
 #include "output_file.h"
 #include "quoted_name.h"
 #include "same_file.h"
-#include "stream_sink.h"
 
 namespace tessaglyph {
 namespace {
@@ -34,22 +35,39 @@ DecodeOptions DecodeOptionsFor(const CliOptions& options) {
   return decode;
 }
 
+std::int32_t EnvironmentNumber(const char* name, std::int32_t fallback) {
+  const char* text = std::getenv(name);
+  const long value = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+  return value > 0 && value <= TextSize::kMaxSide ? static_cast<std::int32_t>(value) : fallback;
+}
+
+// The screen to fit when the output cannot tell its own size.
+TextSize EnvironmentScreen() {
+  constexpr std::int32_t kColumns = 80, kLines = 24;
+  return {EnvironmentNumber("COLUMNS", kColumns), EnvironmentNumber("LINES", kLines)};
+}
+
+std::string OutputName(const std::string& output) { return output == "-" ? "standard output" : QuotedName(output); }
+
 }  // namespace
 
 BatchConverter::BatchConverter(const CliOptions& options)
     : options_(options),
-      renderer_(options.lineEnding),
       progress_(options.pictures.size(), !options.quiet),
       refused_(options.pictures.size(), 0),
       converted_(options.pictures.size(), 0) {
   for (std::size_t i = 0; i < options.pictures.size(); ++i) {
     outputs_.push_back(OutputPathFor(i));
-    if (const std::optional<FileId> id = IdOfPath(options.pictures[i])) pictureIds_.push_back(*id);
+    const std::string& picture = options.pictures[i];
+    if (const std::optional<FileId> id = picture == "-" ? IdOfDescriptor(STDIN_FILENO) : IdOfPath(picture)) {
+      pictureIds_.push_back(*id);
+    }
   }
 }
 
 std::string BatchConverter::OutputPathFor(std::size_t index) const {
   if (options_.outputFile) return *options_.outputFile;
+  if (options_.pictures[index] == "-") return "-";
   std::filesystem::path text(options_.pictures[index]);
   text.replace_extension(".txt");
   if (options_.outputDirectory) return (std::filesystem::path(*options_.outputDirectory) / text.filename()).string();
@@ -120,20 +138,53 @@ void BatchConverter::Worker() {
 bool BatchConverter::Convert(std::size_t index) {
   const std::string& picture = options_.pictures[index];
   std::string error;
-  const bool written = outputs_[index] == "-" ? WriteToStandardOutput(picture, error) : WriteToFile(index, error);
+  const bool written = DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
   if (!written) Report(picture, error);
   return written;
 }
 
-bool BatchConverter::OpenPicture(const std::string& picture, PictureSourceResult& opened, std::string& error) const {
-  opened = OpenPictureSource(picture, DecodeOptionsFor(options_));
-  if (!opened.source) error = opened.message;
-  return opened.source != nullptr;
+// A JPEG asks for its text's size before it decodes, to decode at a reduced
+// scale; other pictures are sized once open.
+bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput* direct, PictureSourceResult& opened,
+                                 TextSize& size, std::string& error) const {
+  std::optional<TextSize> planned;
+  DecodeOptions decode = DecodeOptionsFor(options_);
+  decode.averagedSize = [&](std::int32_t width, std::int32_t height) {
+    planned = SizeFor(width, height, direct);
+    return std::pair{planned->columns, planned->lines};
+  };
+  opened = picture == "-" ? OpenPictureStream(STDIN_FILENO, decode) : OpenPictureSource(picture, decode);
+  if (!opened.source) {
+    error = opened.message;
+    return false;
+  }
+  size = planned ? *planned : SizeFor(opened.source->Width(), opened.source->Height(), direct);
+  return true;
 }
 
-bool BatchConverter::Render(PixelSource& pixels, ByteSink& out) {
-  const std::int32_t rows = pixels.Height();
-  return renderer_.WriteHeader(out) && renderer_.WriteRows(pixels, out, [this, rows] { progress_.RowDone(rows); });
+// The size asked for; else, on a terminal or with --fit, as large as fits;
+// else one character per pixel.
+TextSize BatchConverter::SizeFor(std::int32_t width, std::int32_t height, const DirectOutput* direct) const {
+  const TextSize::Aspect aspect = options_.cellAspect;
+  if (options_.columns && options_.lines) return {*options_.columns, *options_.lines};
+  if (options_.columns) return TextSize::ForColumns(width, height, *options_.columns, aspect);
+  if (options_.lines) return TextSize::ForLines(width, height, *options_.lines, aspect);
+  if (options_.fit || (direct && direct->IsTerminal())) {
+    const TextSize screen = (direct ? direct->TerminalSize() : std::nullopt).value_or(EnvironmentScreen());
+    return TextSize::Fit(width, height, screen.columns, screen.lines, aspect);
+  }
+  return {width, height};
+}
+
+// A terminal gets line feeds unless the line ending was chosen.
+bool BatchConverter::Render(PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out) {
+  const bool toTerminal = direct && direct->IsTerminal();
+  const TextRenderer renderer(options_.lineEnding.value_or(toTerminal ? LineEnding::kLf : LineEnding::kCr), options_.ramp);
+  const auto rowDone = [this, rows = size.lines] { progress_.RowDone(rows); };
+  if (!options_.noHeader && !renderer.WriteHeader(out)) return false;
+  if (size == TextSize{pixels.Width(), pixels.Height()}) return renderer.WriteRows(pixels, out, rowDone);
+  AreaResampler cells(pixels, size.columns, size.lines);
+  return renderer.WriteRows(cells, out, rowDone);
 }
 
 // A name the user did not give (beside the picture, or inside -d) replaces
@@ -153,16 +204,17 @@ bool BatchConverter::WriteToFile(std::size_t index, std::string& error) {
   // A picture that cannot be read at all is reported as such, not as a
   // problem of its output.
   PictureSourceResult opened;
-  if (!IsReadableFile(picture) && !OpenPicture(picture, opened, error)) return false;
+  TextSize size;
+  if (!IsReadableFile(picture) && !OpenPicture(picture, nullptr, opened, size, error)) return false;
   auto out = OutputFile::Create(output, Rules(), error);
   if (!out) {
     if (error == OutputFile::kNotAnEarlierText) error += " (-f replaces it)";
     error = "cannot write " + QuotedName(output) + ": " + error;
     return false;
   }
-  if (!opened.source && !OpenPicture(picture, opened, error)) return false;
+  if (!opened.source && !OpenPicture(picture, nullptr, opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
-  if (!Render(pixels, *out) && out->Error().empty()) {
+  if (!Render(pixels, size, nullptr, *out) && out->Error().empty()) {
     error = pixels.Error();  // the picture failed part-way, not the file
     return false;
   }
@@ -174,13 +226,23 @@ bool BatchConverter::WriteToFile(std::size_t index, std::string& error) {
   return true;
 }
 
-bool BatchConverter::WriteToStandardOutput(const std::string& picture, std::string& error) {
+// Standard output, a terminal, a pipe or a device: opened before the
+// picture, whose size may follow the terminal's.
+bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
+  const std::string& output = outputs_[index];
+  const std::string& picture = options_.pictures[index];
   PictureSourceResult opened;
-  if (!OpenPicture(picture, opened, error)) return false;
+  TextSize size;
+  if (picture != "-" && !IsReadableFile(picture) && !OpenPicture(picture, nullptr, opened, size, error)) return false;
+  const std::unique_ptr<DirectOutput> out = DirectOutput::Open(output, error);
+  if (!out) {
+    error = "cannot write " + OutputName(output) + ": " + error;
+    return false;
+  }
+  if (!opened.source && !OpenPicture(picture, out.get(), opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
-  StreamSink out(STDOUT_FILENO);
-  if (!Render(pixels, out) || !out.Flush()) {
-    error = out.Error().empty() ? pixels.Error() : "standard output: " + out.Error();
+  if (!Render(pixels, size, out.get(), *out) || !out->Finish()) {
+    error = out->Error().empty() ? pixels.Error() : "cannot write " + OutputName(output) + ": " + out->Error();
     return false;
   }
   ReportWarning(picture, pixels);
@@ -193,7 +255,8 @@ void BatchConverter::ReportWarning(const std::string& picture, const PixelSource
 
 void BatchConverter::Report(const std::string& picture, const std::string& message) {
   auto lock = progress_.LockForMessage();
-  std::fprintf(stderr, "tessaglyph-cli: %s: %s\n", QuotedName(picture).c_str(), message.c_str());
+  const std::string name = picture == "-" ? "standard input" : QuotedName(picture);
+  std::fprintf(stderr, "tessaglyph-cli: %s: %s\n", name.c_str(), message.c_str());
 }
 
 }  // namespace tessaglyph

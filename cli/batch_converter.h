@@ -1,11 +1,13 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "cli_options.h"
 #include "decode_picture_file.h"
+#include "direct_output.h"
 #include "output_file.h"
 #include "progress_meter.h"
 
@@ -21,16 +23,19 @@ class BatchConverter {
   // 2 none converted.
   int Run();
 
-  // Where the text of the picture at index goes ("-" for standard output).
+  // Where the text of the picture at index goes ("-" for standard output,
+  // where the text of standard input goes unless -o says otherwise).
   std::string OutputPathFor(std::size_t index) const;
 
  private:
   void Worker();
   bool Convert(std::size_t index);
-  bool Render(PixelSource& pixels, ByteSink& out);
+  bool Render(PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out);
   bool WriteToFile(std::size_t index, std::string& error);
-  bool WriteToStandardOutput(const std::string& picture, std::string& error);
-  bool OpenPicture(const std::string& picture, PictureSourceResult& opened, std::string& error) const;
+  bool WriteDirectly(std::size_t index, std::string& error);
+  bool OpenPicture(const std::string& picture, const DirectOutput* direct, PictureSourceResult& opened, TextSize& size,
+                   std::string& error) const;
+  TextSize SizeFor(std::int32_t width, std::int32_t height, const DirectOutput* direct) const;
   OutputRules Rules() const;
   void RefuseOutputsThatArePictures();
   void RefuseSharedOutputs();
@@ -39,7 +44,6 @@ class BatchConverter {
   void Report(const std::string& picture, const std::string& message);
 
   const CliOptions& options_;
-  const TextRenderer renderer_;
   ProgressMeter progress_;
   std::vector<std::string> outputs_;
   std::vector<FileId> pictureIds_;  // every picture of the batch that exists

@@ -1,8 +1,9 @@
 #include "cli_options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <functional>
-#include <map>
+#include <string_view>
 
 namespace tessaglyph {
 namespace {
@@ -20,15 +21,41 @@ std::optional<LineEnding> ParseLineEnding(const std::string& text) {
   return std::nullopt;
 }
 
-// Applies the value of an option that takes one; false with error set when
-// the value is unusable.
-using ValueSetter = std::function<bool(CliOptions&, const std::string&, std::string&)>;
+// Applies an option, with its value when it takes one; false with error set
+// when the value is unusable.
+using Apply = std::function<bool(CliOptions&, const std::string&, std::string&)>;
 
-const std::map<std::string, ValueSetter>& OptionsWithValue() {
-  static const std::map<std::string, ValueSetter> setters = {
-      {"-o", [](CliOptions& o, const std::string& v, std::string&) { o.outputFile = v; return true; }},
-      {"-d", [](CliOptions& o, const std::string& v, std::string&) { o.outputDirectory = v; return true; }},
-      {"-j",
+struct OptionSpec {
+  char shortName;             // '\0': none
+  std::string_view longName;  // empty: none
+  bool takesValue;
+  Apply apply;
+
+  std::string Name() const { return longName.empty() ? std::string{'-', shortName} : "--" + std::string(longName); }
+};
+
+Apply Flag(bool CliOptions::*member) {
+  return [member](CliOptions& o, const std::string&, std::string&) { return o.*member = true; };
+}
+
+Apply TextSide(std::optional<std::int32_t> CliOptions::*member, const char* name) {
+  return [member, name](CliOptions& o, const std::string& v, std::string& error) {
+    std::uint64_t side = 0;
+    if (!ParseUnsigned(v, side) || side == 0 || side > TextSize::kMaxSide) {
+      error = std::string(name) + " needs a whole number from 1 to " + std::to_string(TextSize::kMaxSide) +
+              ", not '" + v + "'";
+      return false;
+    }
+    o.*member = static_cast<std::int32_t>(side);
+    return true;
+  };
+}
+
+const std::vector<OptionSpec>& Options() {
+  static const std::vector<OptionSpec> options = {
+      {'o', "", true, [](CliOptions& o, const std::string& v, std::string&) { o.outputFile = v; return true; }},
+      {'d', "", true, [](CliOptions& o, const std::string& v, std::string&) { o.outputDirectory = v; return true; }},
+      {'j', "", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          std::uint64_t jobs = 0;
          if (!ParseUnsigned(v, jobs) || jobs == 0 || jobs > 1024) {
@@ -38,17 +65,32 @@ const std::map<std::string, ValueSetter>& OptionsWithValue() {
          o.jobs = static_cast<unsigned>(jobs);
          return true;
        }},
-      {"--line-ending",
+      {'W', "width", true, TextSide(&CliOptions::columns, "--width")},
+      {'H', "height", true, TextSide(&CliOptions::lines, "--height")},
+      {'\0', "cell-aspect", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
-         const auto ending = ParseLineEnding(v);
-         if (!ending) {
-           error = "--line-ending takes cr, lf or crlf, not '" + v + "'";
-           return false;
-         }
-         o.lineEnding = *ending;
-         return true;
+         const auto aspect = TextSize::Aspect::Parse(v);
+         if (!aspect) error = "--cell-aspect needs a number from 0.1 to 10, not '" + v + "'";
+         if (aspect) o.cellAspect = *aspect;
+         return aspect.has_value();
        }},
-      {"--max-pixels",
+      {'\0', "fit", false, Flag(&CliOptions::fit)},
+      {'\0', "ramp", true,
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         auto ramp = CharacterRamp::FromUtf8(v, error);
+         if (!ramp) error = "--ramp: " + error;
+         if (ramp) o.ramp = std::move(*ramp);
+         return ramp.has_value();
+       }},
+      {'\0', "invert", false, Flag(&CliOptions::invertRamp)},
+      {'\0', "no-header", false, Flag(&CliOptions::noHeader)},
+      {'\0', "line-ending", true,
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         o.lineEnding = ParseLineEnding(v);
+         if (!o.lineEnding) error = "--line-ending takes cr, lf or crlf, not '" + v + "'";
+         return o.lineEnding.has_value();
+       }},
+      {'\0', "max-pixels", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          if (!ParseUnsigned(v, o.maxPixels) || o.maxPixels == 0) {
            error = "--max-pixels needs a positive number, not '" + v + "'";
@@ -56,8 +98,24 @@ const std::map<std::string, ValueSetter>& OptionsWithValue() {
          }
          return true;
        }},
+      {'f', "force", false, Flag(&CliOptions::force)},
+      {'q', "quiet", false, Flag(&CliOptions::quiet)},
+      {'h', "help", false, Flag(&CliOptions::showHelp)},
+      {'\0', "version", false, Flag(&CliOptions::showVersion)},
   };
-  return setters;
+  return options;
+}
+
+const OptionSpec* FindShort(char name) {
+  const auto& options = Options();
+  const auto found = std::find_if(options.begin(), options.end(), [name](const OptionSpec& o) { return o.shortName == name; });
+  return found == options.end() ? nullptr : &*found;
+}
+
+const OptionSpec* FindLong(std::string_view name) {
+  const auto& options = Options();
+  const auto found = std::find_if(options.begin(), options.end(), [name](const OptionSpec& o) { return o.longName == name; });
+  return found == options.end() ? nullptr : &*found;
 }
 
 bool CheckCombination(const CliOptions& options, std::string& error) {
@@ -68,74 +126,129 @@ bool CheckCombination(const CliOptions& options, std::string& error) {
     error = "-o takes one picture, but " + std::to_string(options.pictures.size()) + " were given";
   } else if (options.outputFile && options.outputDirectory) {
     error = "-o and -d cannot be used together";
+  } else if (options.fit && (options.columns || options.lines)) {
+    error = "--fit cannot be used with --width or --height";
+  } else if (std::count(options.pictures.begin(), options.pictures.end(), "-") > 1) {
+    error = "standard input (-) can be read only once";
   }
   return error.empty();
 }
+
+// Reads the command line one argument at a time: pictures, "--", long
+// options (--name, --name=value, --name value) and bundles of short ones
+// (-q, -qj2, -j 2).
+class ArgumentReader {
+ public:
+  explicit ArgumentReader(const std::vector<std::string>& arguments) : arguments_(arguments) {}
+
+  bool Read(CliOptions& options, std::string& error) {
+    bool onlyPictures = false;
+    for (next_ = 0; next_ < arguments_.size();) {
+      const std::string& argument = arguments_[next_++];
+      bool ok = true;
+      if (onlyPictures || argument == "-" || argument.empty() || argument[0] != '-') {
+        options.pictures.push_back(argument);
+      } else if (argument == "--") {
+        onlyPictures = true;
+      } else if (argument.rfind("--", 0) == 0) {
+        ok = ReadLong(std::string_view(argument).substr(2), options, error);
+      } else {
+        ok = ReadShortBundle(std::string_view(argument).substr(1), options, error);
+      }
+      if (!ok) return false;
+    }
+    if (options.invertRamp) options.ramp = options.ramp.Inverted();
+    return true;
+  }
+
+ private:
+  bool ReadLong(std::string_view text, CliOptions& options, std::string& error) {
+    const std::size_t equals = text.find('=');
+    const std::string_view name = text.substr(0, equals);
+    const OptionSpec* option = FindLong(name);
+    if (option == nullptr) {
+      error = "unknown option '--" + std::string(name) + "'";
+      return false;
+    }
+    if (equals != std::string_view::npos) {
+      if (!option->takesValue) {
+        error = option->Name() + " takes no value";
+        return false;
+      }
+      return option->apply(options, std::string(text.substr(equals + 1)), error);
+    }
+    return Apply(*option, options, error);
+  }
+
+  bool ReadShortBundle(std::string_view letters, CliOptions& options, std::string& error) {
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+      const OptionSpec* option = FindShort(letters[i]);
+      if (option == nullptr) {
+        error = "unknown option '-" + std::string(1, letters[i]) + "'";
+        return false;
+      }
+      if (option->takesValue && i + 1 < letters.size()) {
+        return option->apply(options, std::string(letters.substr(i + 1)), error);
+      }
+      if (!Apply(*option, options, error)) return false;
+    }
+    return true;
+  }
+
+  // A flag, or an option whose value is the next argument.
+  bool Apply(const OptionSpec& option, CliOptions& options, std::string& error) {
+    if (!option.takesValue) return option.apply(options, {}, error);
+    if (next_ >= arguments_.size()) {
+      error = option.Name() + " needs a value";
+      return false;
+    }
+    return option.apply(options, arguments_[next_++], error);
+  }
+
+  const std::vector<std::string>& arguments_;
+  std::size_t next_ = 0;
+};
 
 }  // namespace
 
 std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& arguments, std::string& error) {
   CliOptions options;
-  bool onlyPictures = false;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string argument = arguments[i];
-    if (onlyPictures || argument == "-" || argument.empty() || argument[0] != '-') {
-      options.pictures.push_back(argument);
-      continue;
-    }
-    if (argument == "--") {
-      onlyPictures = true;
-    } else if (argument == "-h" || argument == "--help") {
-      options.showHelp = true;
-    } else if (argument == "--version") {
-      options.showVersion = true;
-    } else if (argument == "-q" || argument == "--quiet") {
-      options.quiet = true;
-    } else if (argument == "-f" || argument == "--force") {
-      options.force = true;
-    } else {
-      std::string value;
-      bool hasValue = false;
-      if (const auto equals = argument.find('='); argument.rfind("--", 0) == 0 && equals != std::string::npos) {
-        value = argument.substr(equals + 1);
-        argument.resize(equals);
-        hasValue = true;
-      }
-      const auto setter = OptionsWithValue().find(argument);
-      if (setter == OptionsWithValue().end()) {
-        error = "unknown option '" + argument + "'";
-        return std::nullopt;
-      }
-      if (!hasValue) {
-        if (i + 1 >= arguments.size()) {
-          error = argument + " needs a value";
-          return std::nullopt;
-        }
-        value = arguments[++i];
-      }
-      if (!setter->second(options, value, error)) return std::nullopt;
-    }
-  }
-  if (!CheckCombination(options, error)) return std::nullopt;
+  if (!ArgumentReader(arguments).Read(options, error) || !CheckCombination(options, error)) return std::nullopt;
   return options;
 }
 
 const char* CliOptions::Usage() {
   return "Usage: tessaglyph-cli [options] PICTURE...\n"
-         "Turns BMP, JPEG, GIF, PNG and WebP pictures into text, one character per pixel.\n"
-         "Each picture's text is written beside it, its extension replaced by .txt;\n"
-         "a file already there is replaced only when it is an earlier text (see -f).\n"
+         "Turns BMP, JPEG, GIF, PNG and WebP pictures into text, one character per\n"
+         "pixel unless a size is given. Each picture's text is written beside it, its\n"
+         "extension replaced by .txt; a file already there is replaced only when it\n"
+         "is an earlier text (see -f). A PICTURE of - is read from standard input and\n"
+         "its text goes to standard output.\n"
          "\n"
          "Options:\n"
          "  -o FILE              write the text of the one picture given to FILE (- for standard output)\n"
          "  -d DIR               write the texts into DIR instead\n"
          "  -f, --force          replace any file under a derived name, not only an earlier text\n"
          "  -j N                 convert N pictures at once (default: one per core)\n"
-         "  --line-ending E      end lines with cr (the default), lf or crlf\n"
-         "  --max-pixels N       refuse pictures of more than N pixels (default 268435456)\n"
+         "  -W, --width N        N characters per line; the height follows unless given\n"
+         "  -H, --height N       N lines of picture; the width follows unless given\n"
+         "      --cell-aspect R  how much taller a character is than wide (default 2)\n"
+         "      --fit            as large as fits the terminal (else COLUMNS x LINES, else 80 x 24)\n"
+         "      --ramp CHARS     your own characters, darkest first (2 to 256, UTF-8)\n"
+         "      --invert         light pixels get the dense characters\n"
+         "      --no-header      leave out the header line and the empty line after it\n"
+         "      --line-ending E  end lines with cr (the default), lf (on a terminal) or crlf\n"
+         "      --max-pixels N   refuse pictures of more than N pixels (default 268435456)\n"
          "  -q, --quiet          no progress bar and no warnings, only errors\n"
          "  -h, --help           show this help\n"
          "      --version        show the version\n"
+         "\n"
+         "On a terminal the text is made as large as fits, unless a size is given.\n"
+         "\n"
+         "Examples:\n"
+         "  tessaglyph-cli -o - photo.jpg                   preview on the terminal\n"
+         "  tessaglyph-cli -W 120 --line-ending lf photo.jpg  a 120-column photo.txt for a chat\n"
+         "  curl -s https://example.org/cat.gif | tessaglyph-cli -W 80 -    from another program\n"
          "\n"
          "Exit status: 0 when every picture was converted, 1 when some failed,\n"
          "2 when none was or the command line was wrong.\n";

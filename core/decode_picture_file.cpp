@@ -1,7 +1,12 @@
 #include "decode_picture_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "bmp_decoder.h"
@@ -46,6 +51,36 @@ PictureSourceResult OpenOther(std::span<const std::uint8_t> signature, std::uniq
   return PictureSourceResult::Failure(DecodeStatus::kNotAPicture, signature.empty() ? "empty file" : kNotAPicture);
 }
 
+// Reads fd to its end into bytes, refusing more than a picture within the
+// pixel cap can need. A stream's length is unknown, so the buffer grows.
+DecodeStatus ReadStream(int fd, const DecodeOptions& options, std::vector<std::uint8_t>& bytes, std::string& message) {
+  const std::uint64_t limit = FileByteSource::MaxBytes(options);
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::size_t done = 0;
+  try {
+    while (done <= limit) {
+      if (done == bytes.size()) bytes.resize(done + std::max(kChunk, done / 2));
+      const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        message = std::string("cannot read: ") + std::strerror(errno);
+        return DecodeStatus::kCannotOpen;
+      }
+      if (got == 0) {
+        bytes.resize(done);
+        return DecodeStatus::kOk;
+      }
+      done += static_cast<std::size_t>(got);
+    }
+  } catch (const std::bad_alloc&) {
+    message = "too large: not enough memory for its " + std::to_string(done) + " bytes";
+    return DecodeStatus::kTooLarge;
+  }
+  message = "too large: more than the " + std::to_string(limit) + " bytes any picture within the limit of " +
+            std::to_string(options.maxPixels) + " pixels needs";
+  return DecodeStatus::kTooLarge;
+}
+
 }  // namespace
 
 DecodeResult DecodePictureFile(const std::string& path, const DecodeOptions& options) {
@@ -77,6 +112,14 @@ PictureSourceResult OpenPictureSource(const std::string& path, const DecodeOptio
     return OpenFromMemory(std::move(bytes), options);
   }
   return OpenOther(signature, std::move(file), options);
+}
+
+PictureSourceResult OpenPictureStream(int fd, const DecodeOptions& options) {
+  std::vector<std::uint8_t> bytes;
+  std::string message;
+  const DecodeStatus status = ReadStream(fd, options, bytes, message);
+  if (status != DecodeStatus::kOk) return PictureSourceResult::Failure(status, message);
+  return OpenPictureBytes(std::move(bytes), options);
 }
 
 DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes, const DecodeOptions& options) {

@@ -27,6 +27,11 @@ DecodeResult DecodePictureFile(const std::string& path,
 PictureSourceResult OpenPictureSource(const std::string& path,
                                       const DecodeOptions& options = DecodeOptions{});
 
+// Like OpenPictureSource, for a picture read to its end from an open
+// descriptor (standard input: a pipe, a file or a socket). The descriptor
+// stays open.
+PictureSourceResult OpenPictureStream(int fd, const DecodeOptions& options = DecodeOptions{});
+
 // The same two roads for a file already held in memory.
 DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes,
                                 const DecodeOptions& options = DecodeOptions{});

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "working_picture.h"
 
@@ -20,6 +22,12 @@ enum class DecodeStatus {
 struct DecodeOptions {
   static constexpr std::uint64_t kDefaultMaxPixels = std::uint64_t{1} << 28;
   std::uint64_t maxPixels = kDefaultMaxPixels;
+
+  // Set by a caller that will average the picture down: given the picture's
+  // full width and height, the columns and lines it will be averaged to.
+  // A decoder that can deliver a smaller picture more cheaply (JPEG, by its
+  // DCT scaling) then does, and its source reports the smaller size.
+  std::function<std::pair<std::int32_t, std::int32_t>(std::int32_t width, std::int32_t height)> averagedSize;
 };
 
 // What a decoder hands back: the picture, or the reason in plain words

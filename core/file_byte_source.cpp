@@ -14,17 +14,6 @@ namespace {
 
 constexpr std::size_t kLeastRead = std::size_t{64} << 10;
 
-// No picture within the pixel cap needs a bigger file: an uncompressed 32-bit
-// BMP takes four bytes a pixel, and the headroom covers headers, palettes and
-// metadata. Anything larger (a film renamed .jpg, a sparse file) is refused
-// before its bytes are read.
-std::uint64_t MaxFileBytes(const DecodeOptions& options) {
-  constexpr std::uint64_t kHeadroom = std::uint64_t{64} << 20;
-  constexpr std::uint64_t kMaxBytesPerPixel = 4;
-  if (options.maxPixels > (UINT64_MAX - kHeadroom) / kMaxBytesPerPixel) return UINT64_MAX;
-  return options.maxPixels * kMaxBytesPerPixel + kHeadroom;
-}
-
 std::string SystemError(const char* what) { return std::string(what) + std::strerror(errno); }
 
 }  // namespace
@@ -44,7 +33,7 @@ std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path, co
     return nullptr;
   }
   const auto size = static_cast<std::uint64_t>(info.st_size);
-  if (size > MaxFileBytes(options) || size > SIZE_MAX) {
+  if (size > MaxBytes(options) || size > SIZE_MAX) {
     ::close(fd);
     status = DecodeStatus::kTooLarge;
     message = "file too large: " + std::to_string(size) + " bytes, more than any picture within the limit of " +
@@ -53,6 +42,17 @@ std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path, co
   }
   status = DecodeStatus::kOk;
   return std::unique_ptr<FileByteSource>(new FileByteSource(fd, size));
+}
+
+// No picture within the pixel cap needs a bigger file: an uncompressed 32-bit
+// BMP takes four bytes a pixel, and the headroom covers headers, palettes and
+// metadata. Anything larger (a film renamed .jpg, a sparse file) is refused
+// before its bytes are read.
+std::uint64_t FileByteSource::MaxBytes(const DecodeOptions& options) {
+  constexpr std::uint64_t kHeadroom = std::uint64_t{64} << 20;
+  constexpr std::uint64_t kMaxBytesPerPixel = 4;
+  if (options.maxPixels > (UINT64_MAX - kHeadroom) / kMaxBytesPerPixel) return UINT64_MAX;
+  return options.maxPixels * kMaxBytesPerPixel + kHeadroom;
 }
 
 FileByteSource::~FileByteSource() { ::close(fd_); }

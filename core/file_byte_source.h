@@ -22,6 +22,9 @@ class FileByteSource : public ByteSource {
   static std::unique_ptr<FileByteSource> Open(const std::string& path, const DecodeOptions& options,
                                               DecodeStatus& status, std::string& message);
   ~FileByteSource() override;
+
+  // The largest file a picture within the pixel cap of options can need.
+  static std::uint64_t MaxBytes(const DecodeOptions& options);
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;
 

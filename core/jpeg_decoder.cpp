@@ -26,6 +26,26 @@ constexpr int kMaxScans = 500;
 constexpr std::uint64_t kDecoderBytesPerPixel = 10;
 constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{64} << 20;
 
+// Decoding at a reduced scale averages 8x8 blocks inside the IDCT; keeping
+// at least this many reduced pixels per character each way hides the blocks'
+// edges, and going smaller saves nothing, because the entropy decoding that
+// dominates does not shrink with the scale.
+constexpr std::uint64_t kPixelsPerCell = 4;
+constexpr int kScaleDenominator = 8;
+
+// The smallest M of 1 to 7 whose M/8 scale still leaves kPixelsPerCell
+// pixels per cell both ways; 8 (full size) when none does.
+int ReducedScale(std::uint64_t width, std::uint64_t height, std::int32_t columns, std::int32_t lines) {
+  const auto scaled = [](std::uint64_t side, int m) { return (side * m + kScaleDenominator - 1) / kScaleDenominator; };
+  for (int m = 1; m < kScaleDenominator; ++m) {
+    if (scaled(width, m) >= kPixelsPerCell * static_cast<std::uint64_t>(columns) &&
+        scaled(height, m) >= kPixelsPerCell * static_cast<std::uint64_t>(lines)) {
+      return m;
+    }
+  }
+  return kScaleDenominator;
+}
+
 // libjpeg writes 0xFF into the alpha byte of this layout, so each decoded
 // pixel lands in memory as a finished 0xAARRGGBB word of the host's order.
 constexpr J_COLOR_SPACE kNativePixelLayout =
@@ -196,6 +216,11 @@ DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, std::string& 
       message = "unsupported JPEG: " + std::to_string(cinfo_.num_components) +
                 " colour components of unknown meaning";
       return DecodeStatus::kDamaged;
+  }
+  if (options.averagedSize) {
+    const auto [columns, lines] = options.averagedSize(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+    cinfo_.scale_num = static_cast<unsigned>(ReducedScale(width, height, columns, lines));
+    cinfo_.scale_denom = kScaleDenominator;
   }
   const std::uint64_t budget = kDecoderBaseBytes + width * height * kDecoderBytesPerPixel;
   constexpr std::uint64_t kLongMax = std::numeric_limits<long>::max();

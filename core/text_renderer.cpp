@@ -1,32 +1,10 @@
 #include "text_renderer.h"
 
-#include <array>
+#include <algorithm>
 #include <string>
 
 namespace tessaglyph {
 namespace {
-
-constexpr int kMaxSum = 3 * 255;
-
-// The ramp from dark to light. The first band is 70 wide, every later band
-// 50, so the lower bounds are 70, 120, ..., 720 and the blank covers 720..769.
-constexpr std::string_view kRamp = "#M@HX$%+/;=-,. ";
-constexpr int kFirstBandWidth = 70;
-constexpr int kBandWidth = 50;
-
-constexpr char RampCharacter(int sum) {
-  if (sum < kFirstBandWidth) return kRamp.front();
-  const int band = 1 + (sum - kFirstBandWidth) / kBandWidth;
-  return kRamp[static_cast<std::size_t>(band < static_cast<int>(kRamp.size()) ? band : kRamp.size() - 1)];
-}
-
-constexpr std::array<char, kMaxSum + 1> MakeCharacterTable() {
-  std::array<char, kMaxSum + 1> table{};
-  for (int sum = 0; sum <= kMaxSum; ++sum) table[static_cast<std::size_t>(sum)] = RampCharacter(sum);
-  return table;
-}
-
-constexpr std::array<char, kMaxSum + 1> kCharacterOfSum = MakeCharacterTable();
 
 std::string_view LineEndingBytes(LineEnding ending) {
   switch (ending) {
@@ -44,29 +22,29 @@ inline std::uint32_t SumOf(Pixel32 p) {
   return ((redAndBlue + (redAndBlue >> 16)) & 0x3FFu) + ((p >> 8) & 0xFFu);
 }
 
-void RenderRow(const Pixel32* row, std::size_t columns, char* text) {
+void RenderRow(const Pixel32* row, std::size_t columns, const char* characterOfSum, char* text) {
   std::size_t x = 0;
   for (; x + 4 <= columns; x += 4) {
-    const char a = kCharacterOfSum[SumOf(row[x])];
-    const char b = kCharacterOfSum[SumOf(row[x + 1])];
-    const char c = kCharacterOfSum[SumOf(row[x + 2])];
-    const char d = kCharacterOfSum[SumOf(row[x + 3])];
+    const char a = characterOfSum[SumOf(row[x])];
+    const char b = characterOfSum[SumOf(row[x + 1])];
+    const char c = characterOfSum[SumOf(row[x + 2])];
+    const char d = characterOfSum[SumOf(row[x + 3])];
     text[x] = a;
     text[x + 1] = b;
     text[x + 2] = c;
     text[x + 3] = d;
   }
-  for (; x < columns; ++x) text[x] = kCharacterOfSum[SumOf(row[x])];
+  for (; x < columns; ++x) text[x] = characterOfSum[SumOf(row[x])];
 }
 
 }  // namespace
 
-TextRenderer::TextRenderer(LineEnding lineEnding) : lineEnding_(LineEndingBytes(lineEnding)) {}
+TextRenderer::TextRenderer(LineEnding lineEnding, CharacterRamp ramp)
+    : lineEnding_(LineEndingBytes(lineEnding)), ramp_(std::move(ramp)) {}
 
 char TextRenderer::Character(int sum) {
-  if (sum < 0) sum = 0;
-  if (sum > kMaxSum) sum = kMaxSum;
-  return kCharacterOfSum[static_cast<std::size_t>(sum)];
+  static const CharacterRamp kBands = CharacterRamp::Bands();
+  return kBands.ByteOfSum()[static_cast<std::size_t>(std::clamp(sum, 0, CharacterRamp::kMaxSum))];
 }
 
 bool TextRenderer::WriteHeader(ByteSink& out) const {
@@ -75,23 +53,45 @@ bool TextRenderer::WriteHeader(ByteSink& out) const {
   return out.Write(header);
 }
 
-bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::function<void()>& rowDone) const {
-  const std::int32_t width = pixels.Width();
-  const std::int32_t height = pixels.Height();
-  const std::size_t columns = width > 0 ? static_cast<std::size_t>(width) : 0;
-  std::string line(columns + lineEnding_.size(), '\0');
-  lineEnding_.copy(line.data() + columns, lineEnding_.size());
-
-  for (std::int32_t y = 0; y < height; ++y) {
-    if (columns > 0) {
-      const Pixel32* row = pixels.Row(y);
-      if (row == nullptr) return false;
-      RenderRow(row, columns, line.data());
-    }
+template <typename Fill>
+bool TextRenderer::WriteLines(std::int32_t count, ByteSink& out, const std::function<void()>& rowDone,
+                              Fill fill) const {
+  std::string line;
+  for (std::int32_t y = 0; y < count; ++y) {
+    line.clear();
+    if (!fill(y, line)) return false;
+    line.append(lineEnding_);
     if (!out.Write(line)) return false;
     if (rowDone) rowDone();
   }
   return true;
+}
+
+bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::function<void()>& rowDone) const {
+  const std::int32_t width = pixels.Width();
+  const std::size_t columns = width > 0 ? static_cast<std::size_t>(width) : 0;
+  return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y, std::string& line) {
+    if (columns == 0) return true;
+    const Pixel32* row = pixels.Row(y);
+    if (row == nullptr) return false;
+    if (ramp_.SingleBytes()) {
+      line.resize(columns);
+      RenderRow(row, columns, ramp_.ByteOfSum().data(), line.data());
+    } else {
+      for (std::size_t x = 0; x < columns; ++x) line.append(ramp_.Of(static_cast<int>(SumOf(row[x]))));
+    }
+    return true;
+  });
+}
+
+bool TextRenderer::WriteRows(AreaResampler& cells, ByteSink& out, const std::function<void()>& rowDone) const {
+  const auto columns = static_cast<std::size_t>(cells.Columns());
+  return WriteLines(cells.Lines(), out, rowDone, [&](std::int32_t y, std::string& line) {
+    const CellAverage* row = cells.Line(y);
+    if (row == nullptr) return false;
+    for (std::size_t x = 0; x < columns; ++x) line.append(ramp_.Of(row[x].sum));
+    return true;
+  });
 }
 
 }  // namespace tessaglyph

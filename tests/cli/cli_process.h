@@ -29,14 +29,18 @@ class CliProcess {
   static constexpr unsigned kTimeLimitSeconds = 60;
 
   // fileSizeLimit > 0 makes every write beyond that many bytes fail, as a
-  // full disk would.
-  explicit CliProcess(const std::vector<std::string>& arguments, int folderFd = -1, rlim_t fileSizeLimit = 0) {
+  // full disk would. inputFd and outputFd >= 0 become the converter's
+  // standard input and output.
+  explicit CliProcess(const std::vector<std::string>& arguments, int folderFd = -1, rlim_t fileSizeLimit = 0,
+                      int inputFd = -1, int outputFd = -1) {
     const std::string outPath = capture_ / "stdout";
     const std::string errPath = capture_ / "stderr";
     pid_ = ::fork();
     if (pid_ != 0) return;
     if (folderFd >= 0 && ::fchdir(folderFd) != 0) ::_exit(126);
+    if (inputFd >= 0 && ::dup2(inputFd, STDIN_FILENO) < 0) ::_exit(126);
     if (!std::freopen(outPath.c_str(), "w", stdout) || !std::freopen(errPath.c_str(), "w", stderr)) ::_exit(126);
+    if (outputFd >= 0 && ::dup2(outputFd, STDOUT_FILENO) < 0) ::_exit(126);
     if (fileSizeLimit > 0) {
       // SIGXFSZ keeps its default action: the converter must not die of it.
       std::signal(SIGXFSZ, SIG_DFL);

@@ -190,14 +190,14 @@ std::filesystem::path TempPath(const std::string& name) {
          ("tessaglyph_jpeg_" + std::to_string(getpid()) + "_" + name);
 }
 
-Pnm DecodeWithDjpeg(const Bytes& jpeg, const std::string& name) {
+Pnm DecodeWithDjpeg(const Bytes& jpeg, const std::string& name, const std::string& djpegOptions = "") {
   const auto input = TempPath(name + ".jpg");
   const auto output = TempPath(name + ".pnm");
   std::ofstream(input, std::ios::binary)
       .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
   // djpeg exits with 2 after warnings, so only its output tells success.
   const std::string command =
-      "djpeg -pnm -outfile '" + output.string() + "' '" + input.string() + "' 2>/dev/null";
+      "djpeg -pnm " + djpegOptions + " -outfile '" + output.string() + "' '" + input.string() + "' 2>/dev/null";
   static_cast<void>(std::system(command.c_str()));
   std::ifstream file(output, std::ios::binary);
   std::string magic;
@@ -259,6 +259,36 @@ TEST_P(JpegMatchesDjpeg, WholeAndStreamedDecodesEqualDjpeg) {
   ASSERT_NE(source, nullptr);
   ExpectRowsMatch(*source, result.picture);
   EXPECT_EQ(source->Warning(), "");
+}
+
+// A picture that will be averaged down is decoded at the smallest M/8 scale
+// that keeps four pixels per cell both ways, exactly as djpeg -scale M/8.
+TEST(JpegRowSource, DecodesAtTheReducedScaleThatStillKeepsFourPixelsPerCell) {
+  if (!HaveDjpeg()) {
+    GTEST_SKIP() << "djpeg is not installed";
+  }
+  const Bytes jpeg = EncodeJpeg(kBaseline);  // 61 x 37
+  struct Reduction {
+    std::int32_t columns, lines;
+    int scale;
+  };
+  for (const Reduction& row : {Reduction{4, 2, 2}, Reduction{1, 1, 1}, Reduction{4, 9, 8}, Reduction{15, 9, 8},
+                               Reduction{3, 4, 4}, Reduction{200, 100, 8}}) {
+    DecodeOptions options;
+    options.averagedSize = [row](std::int32_t, std::int32_t) { return std::pair{row.columns, row.lines}; };
+    DecodeStatus status = DecodeStatus::kDamaged;
+    const auto source = OpenRows(jpeg, status, options);
+    ASSERT_NE(source, nullptr);
+    const std::string scale = std::to_string(row.scale) + "/8";
+    const Pnm expected = DecodeWithDjpeg(jpeg, "scaled", "-scale " + scale);
+    ASSERT_EQ(source->Width(), expected.width) << scale;
+    ASSERT_EQ(source->Height(), expected.height) << scale;
+    for (int y = 0; y < expected.height; ++y) {
+      const Pixel32* pixels = source->Row(y);
+      ASSERT_NE(pixels, nullptr);
+      for (int x = 0; x < expected.width; ++x) ASSERT_EQ(pixels[x], expected.PixelAt(x, y)) << scale << " at " << x << "," << y;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
