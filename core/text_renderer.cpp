@@ -53,44 +53,49 @@ bool TextRenderer::WriteHeader(ByteSink& out) const {
   return out.Write(header);
 }
 
-template <typename Fill>
+template <typename MakeLine>
 bool TextRenderer::WriteLines(std::int32_t count, ByteSink& out, const std::function<void()>& rowDone,
-                              Fill fill) const {
-  std::string line;
+                              MakeLine makeLine) const {
   for (std::int32_t y = 0; y < count; ++y) {
-    line.clear();
-    if (!fill(y, line)) return false;
-    line.append(lineEnding_);
-    if (!out.Write(line)) return false;
+    const std::string* line = makeLine(y);
+    if (line == nullptr || !out.Write(*line)) return false;
     if (rowDone) rowDone();
   }
   return true;
 }
 
+// With one byte per character every line has the same length, so one buffer
+// holding the line ending is filled in place row after row.
 bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::function<void()>& rowDone) const {
   const std::int32_t width = pixels.Width();
   const std::size_t columns = width > 0 ? static_cast<std::size_t>(width) : 0;
-  return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y, std::string& line) {
-    if (columns == 0) return true;
+  std::string line(ramp_.SingleBytes() ? columns : 0, '\0');
+  line.append(lineEnding_);
+  return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y) -> const std::string* {
+    if (columns == 0) return &line;
     const Pixel32* row = pixels.Row(y);
-    if (row == nullptr) return false;
+    if (row == nullptr) return nullptr;
     if (ramp_.SingleBytes()) {
-      line.resize(columns);
       RenderRow(row, columns, ramp_.ByteOfSum().data(), line.data());
-    } else {
-      for (std::size_t x = 0; x < columns; ++x) line.append(ramp_.Of(static_cast<int>(SumOf(row[x]))));
+      return &line;
     }
-    return true;
+    line.clear();
+    for (std::size_t x = 0; x < columns; ++x) line.append(ramp_.Of(static_cast<int>(SumOf(row[x]))));
+    line.append(lineEnding_);
+    return &line;
   });
 }
 
 bool TextRenderer::WriteRows(AreaResampler& cells, ByteSink& out, const std::function<void()>& rowDone) const {
   const auto columns = static_cast<std::size_t>(cells.Columns());
-  return WriteLines(cells.Lines(), out, rowDone, [&](std::int32_t y, std::string& line) {
+  std::string line;
+  return WriteLines(cells.Lines(), out, rowDone, [&](std::int32_t y) -> const std::string* {
     const CellAverage* row = cells.Line(y);
-    if (row == nullptr) return false;
+    if (row == nullptr) return nullptr;
+    line.clear();
     for (std::size_t x = 0; x < columns; ++x) line.append(ramp_.Of(row[x].sum));
-    return true;
+    line.append(lineEnding_);
+    return &line;
   });
 }
 

@@ -38,10 +38,10 @@ class TextRenderer {
   bool WriteRows(AreaResampler& cells, ByteSink& out, const std::function<void()>& rowDone) const;
 
  private:
-  // Writes lines 0 .. count-1, each filled by fill(y, line) and ended.
-  template <typename Fill>
-  bool WriteLines(std::int32_t count, ByteSink& out, const std::function<void()>& rowDone, Fill fill) const;
-  void AppendCharacters(const CellAverage* cells, std::size_t count, std::string& text) const;
+  // Writes lines 0 .. count-1, each made with its ending by makeLine(y),
+  // which gives nullptr when the picture fails.
+  template <typename MakeLine>
+  bool WriteLines(std::int32_t count, ByteSink& out, const std::function<void()>& rowDone, MakeLine makeLine) const;
 
   std::string_view lineEnding_;
   CharacterRamp ramp_;
