@@ -29,9 +29,12 @@ bool IsReadableFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), R_OK) == 0;
 }
 
+// With fewer pictures at once than cores, each picture's decoding runs on a
+// core of its own while its text is rendered and written on another.
 DecodeOptions DecodeOptionsFor(const CliOptions& options) {
   DecodeOptions decode;
   if (options.maxPixels != 0) decode.maxPixels = options.maxPixels;
+  decode.decodeAhead = JobCount(options, options.pictures.size()) < std::thread::hardware_concurrency();
   return decode;
 }
 

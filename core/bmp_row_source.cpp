@@ -39,21 +39,31 @@ bool BmpRowSource::ReadBatchHolding(std::int64_t storedRow) {
   return true;
 }
 
-const Pixel32* BmpRowSource::Row(std::int32_t y) {
-  if (!error_.empty()) return nullptr;
+bool BmpRowSource::DecodeInto(std::int32_t y, Pixel32* target) {
+  if (!error_.empty()) return false;
   if (y < 0 || y >= Height()) {
     error_ = "BMP row " + std::to_string(y) + " asked for out of range";
-    return nullptr;
+    return false;
   }
   const std::int64_t stored = info_.topDown ? y : info_.height - 1 - y;
-  if ((stored < batchFirst_ || stored >= batchEnd_) && !ReadBatchHolding(stored)) return nullptr;
+  if ((stored < batchFirst_ || stored >= batchEnd_) && !ReadBatchHolding(stored)) return false;
   const std::uint8_t* source = batch_ + static_cast<std::size_t>(stored - batchFirst_) * info_.RowStride();
-  const std::int64_t highest = decoder_.DecodeRow(source, row_.data());
+  const std::int64_t highest = decoder_.DecodeRow(source, target);
   if (highest > highestIndex_) {
     highestIndex_ = highest;
     warning_ = decoder_.WarningsFor(static_cast<unsigned>(highestIndex_)).Message();
   }
-  return row_.data();
+  return true;
+}
+
+const Pixel32* BmpRowSource::Row(std::int32_t y) { return DecodeInto(y, row_.data()) ? row_.data() : nullptr; }
+
+std::int32_t BmpRowSource::ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination,
+                                    std::size_t stride) {
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (!DecodeInto(first + i, destination + static_cast<std::size_t>(i) * stride)) return i;
+  }
+  return count;
 }
 
 }  // namespace tessaglyph

@@ -25,11 +25,13 @@ class BmpRowSource : public PixelSource {
   std::int32_t Width() const override { return static_cast<std::int32_t>(info_.width); }
   std::int32_t Height() const override { return static_cast<std::int32_t>(info_.height); }
   const Pixel32* Row(std::int32_t y) override;
+  std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride) override;
   const std::string& Warning() const override { return warning_; }
   const std::string& Error() const override { return error_; }
 
  private:
   bool ReadBatchHolding(std::int64_t storedRow);
+  bool DecodeInto(std::int32_t y, Pixel32* target);
 
   BmpInfo info_;
   BmpUncompressedDecoder decoder_;  // refers to info_

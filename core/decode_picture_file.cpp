@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "bmp_decoder.h"
+#include "decode_ahead_source.h"
+#include "decoded_picture_source.h"
 #include "file_byte_source.h"
 #include "gif_decoder.h"
 #include "jpeg_decoder.h"
@@ -49,6 +51,42 @@ PictureSourceResult OpenOther(std::span<const std::uint8_t> signature, std::uniq
   if (LooksLikeBmp(signature)) return OpenBmp(std::move(bytes), options);
   if (LooksLikeGif(signature)) return OpenGif(std::move(bytes), options);
   return PictureSourceResult::Failure(DecodeStatus::kNotAPicture, signature.empty() ? "empty file" : kNotAPicture);
+}
+
+PictureSourceResult OpenStreamedFile(const std::string& path, const DecodeOptions& options) {
+  PictureSourceResult opened;
+  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path, options, opened.status, opened.message);
+  if (!file) return opened;
+  const std::size_t signatureLength = static_cast<std::size_t>(std::min(file->Size(), kSignatureBytes));
+  std::vector<std::uint8_t> signature(signatureLength);
+  if (signatureLength > 0) {
+    const std::uint8_t* start = file->Read(0, signatureLength);
+    if (start == nullptr) return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, file->Error());
+    std::copy_n(start, signatureLength, signature.begin());
+  }
+  if (DecodesFromMemory(signature)) {
+    std::vector<std::uint8_t> bytes;
+    const DecodeStatus read = file->ReadWhole(bytes);
+    if (read != DecodeStatus::kOk) return PictureSourceResult::Failure(read, file->Error());
+    return OpenFromMemory(std::move(bytes), options);
+  }
+  return OpenOther(signature, std::move(file), options);
+}
+
+PictureSourceResult OpenStreamedBytes(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
+  if (DecodesFromMemory(bytes)) return OpenFromMemory(std::move(bytes), options);
+  const std::vector<std::uint8_t> signature(bytes.begin(),
+                                            bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(bytes.size(), kSignatureBytes)));
+  return OpenOther(signature, std::make_unique<MemoryByteSource>(std::move(bytes)), options);
+}
+
+// A source that decodes as it goes gets a helper thread when asked for; a
+// picture decoded whole has nothing left to overlap.
+PictureSourceResult DecodingAheadIfAsked(PictureSourceResult opened, const DecodeOptions& options) {
+  if (options.decodeAhead && opened.source && dynamic_cast<DecodedPictureSource*>(opened.source.get()) == nullptr) {
+    opened.source = std::make_unique<DecodeAheadSource>(std::move(opened.source));
+  }
+  return opened;
 }
 
 // Reads fd to its end into bytes, refusing more than a picture within the
@@ -95,23 +133,7 @@ DecodeResult DecodePictureFile(const std::string& path, const DecodeOptions& opt
 }
 
 PictureSourceResult OpenPictureSource(const std::string& path, const DecodeOptions& options) {
-  PictureSourceResult opened;
-  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path, options, opened.status, opened.message);
-  if (!file) return opened;
-  const std::size_t signatureLength = static_cast<std::size_t>(std::min(file->Size(), kSignatureBytes));
-  std::vector<std::uint8_t> signature(signatureLength);
-  if (signatureLength > 0) {
-    const std::uint8_t* start = file->Read(0, signatureLength);
-    if (start == nullptr) return PictureSourceResult::Failure(DecodeStatus::kCannotOpen, file->Error());
-    std::copy_n(start, signatureLength, signature.begin());
-  }
-  if (DecodesFromMemory(signature)) {
-    std::vector<std::uint8_t> bytes;
-    const DecodeStatus read = file->ReadWhole(bytes);
-    if (read != DecodeStatus::kOk) return PictureSourceResult::Failure(read, file->Error());
-    return OpenFromMemory(std::move(bytes), options);
-  }
-  return OpenOther(signature, std::move(file), options);
+  return DecodingAheadIfAsked(OpenStreamedFile(path, options), options);
 }
 
 PictureSourceResult OpenPictureStream(int fd, const DecodeOptions& options) {
@@ -132,10 +154,7 @@ DecodeResult DecodePictureBytes(std::span<const std::uint8_t> bytes, const Decod
 }
 
 PictureSourceResult OpenPictureBytes(std::vector<std::uint8_t> bytes, const DecodeOptions& options) {
-  if (DecodesFromMemory(bytes)) return OpenFromMemory(std::move(bytes), options);
-  const std::vector<std::uint8_t> signature(bytes.begin(),
-                                            bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(bytes.size(), kSignatureBytes)));
-  return OpenOther(signature, std::make_unique<MemoryByteSource>(std::move(bytes)), options);
+  return DecodingAheadIfAsked(OpenStreamedBytes(std::move(bytes), options), options);
 }
 
 }  // namespace tessaglyph

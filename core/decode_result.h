@@ -28,6 +28,10 @@ struct DecodeOptions {
   // A decoder that can deliver a smaller picture more cheaply (JPEG, by its
   // DCT scaling) then does, and its source reports the smaller size.
   std::function<std::pair<std::int32_t, std::int32_t>(std::int32_t width, std::int32_t height)> averagedSize;
+
+  // Streamed rows are decoded on a helper thread a few batches ahead of the
+  // reader: worth it only where a core would otherwise stand idle.
+  bool decodeAhead = false;
 };
 
 // What a decoder hands back: the picture, or the reason in plain words

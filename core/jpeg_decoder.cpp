@@ -308,6 +308,7 @@ struct JpegRowSource::State {
   std::vector<std::uint8_t> bytes;  // libjpeg reads from them until the end
   JpegReader reader;
   std::vector<Pixel32> row;
+  std::int64_t rowHeld = -1;  // which row `row` holds
   std::string warning;
   std::string error;
 };
@@ -339,20 +340,36 @@ const Pixel32* JpegRowSource::Row(std::int32_t y) {
   if (!state.error.empty()) {
     return nullptr;
   }
-  const auto next = static_cast<std::int64_t>(state.reader.NextRow());
-  if (y >= 0 && y == next - 1) {
+  if (y == state.rowHeld) {
     return state.row.data();
   }
-  if (y != next || y >= Height()) {
-    state.error = "JPEG row " + std::to_string(y) + " asked for out of order or out of range";
+  if (ReadRows(y, 1, state.row.data(), state.row.size()) != 1) {
     return nullptr;
   }
-  if (!state.reader.ReadRows(state.row.data(), state.row.size(), 1)) {
+  state.rowHeld = y;
+  return state.row.data();
+}
+
+std::int32_t JpegRowSource::ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination,
+                                     std::size_t stride) {
+  State& state = *state_;
+  if (!state.error.empty()) {
+    return 0;
+  }
+  const auto next = static_cast<std::int64_t>(state.reader.NextRow());
+  if (first != next || count < 0 || count > Height() - first) {
+    state.error = "JPEG row " + std::to_string(first) + " asked for out of order or out of range";
+    return 0;
+  }
+  state.rowHeld = -1;
+  // A batch that fails is lost whole: its rows before the fault may not be
+  // converted yet, and the picture has failed anyway.
+  if (!state.reader.ReadRows(destination, stride, static_cast<JDIMENSION>(count))) {
     state.error = state.reader.Error();
-    return nullptr;
+    return 0;
   }
   state.warning = state.reader.Warning();
-  return state.row.data();
+  return count;
 }
 
 const std::string& JpegRowSource::Warning() const { return state_->warning; }

@@ -33,6 +33,8 @@ class JpegRowSource : public PixelSource {
   // Rows must be asked for in order 0, 1, 2, ...; returns nullptr on a fatal
   // decoding error (message in Error()).
   const Pixel32* Row(std::int32_t y) override;
+  // Decodes straight into destination; first must be the next row.
+  std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride) override;
 
   // Non-empty when libjpeg warned, for instance about a truncated file whose
   // missing rows it filled in.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -32,6 +33,12 @@ class PixelSource {
   // stays valid until the next call. Returns nullptr when a streaming source
   // fails part-way; the renderer then stops and reports the failure.
   virtual const Pixel32* Row(std::int32_t y) = 0;
+
+  // Rows first, first + 1, ... first + count - 1 (asked for in the same order
+  // as Row()) copied to destination, row i at destination + i * stride.
+  // Returns how many rows came; fewer than count once the source fails.
+  // Sources that decode override it to decode straight into destination.
+  virtual std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride);
 
   // A recoverable problem met while reading (a truncated JPEG whose missing
   // rows were filled in); empty when there was none. Final once every row has

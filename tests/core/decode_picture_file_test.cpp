@@ -61,14 +61,18 @@ TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
   if (!std::filesystem::exists(jpeg)) GTEST_SKIP() << "no sample picture";
   const DecodeResult whole = DecodePictureFile(jpeg);
   ASSERT_TRUE(whole.Ok()) << whole.message;
-  PictureSourceResult streamed = OpenPictureSource(jpeg);
-  ASSERT_TRUE(streamed.source) << streamed.message;
-  ASSERT_EQ(streamed.source->Width(), whole.picture.Width());
-  ASSERT_EQ(streamed.source->Height(), whole.picture.Height());
-  for (std::int32_t y = 0; y < whole.picture.Height(); ++y) {
-    const Pixel32* row = streamed.source->Row(y);
-    ASSERT_NE(row, nullptr);
-    ASSERT_TRUE(std::equal(row, row + whole.picture.Width(), whole.picture.RowAt(y))) << "row " << y;
+  for (const bool decodeAhead : {false, true}) {
+    DecodeOptions options;
+    options.decodeAhead = decodeAhead;
+    PictureSourceResult streamed = OpenPictureSource(jpeg, options);
+    ASSERT_TRUE(streamed.source) << streamed.message;
+    ASSERT_EQ(streamed.source->Width(), whole.picture.Width());
+    ASSERT_EQ(streamed.source->Height(), whole.picture.Height());
+    for (std::int32_t y = 0; y < whole.picture.Height(); ++y) {
+      const Pixel32* row = streamed.source->Row(y);
+      ASSERT_NE(row, nullptr);
+      ASSERT_TRUE(std::equal(row, row + whole.picture.Width(), whole.picture.RowAt(y))) << "row " << y;
+    }
   }
 }
 

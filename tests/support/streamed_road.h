@@ -9,13 +9,15 @@
 
 namespace tessaglyph::testing {
 
-// The converter's streamed road must give what the whole-picture decode
-// gives: the same refusal, or the same rows and, once every row is read, the
-// same warning.
-inline void ExpectStreamedAsWhole(const std::vector<std::uint8_t>& file,
-                                  std::uint64_t maxPixels = DecodeOptions::kDefaultMaxPixels) {
+// The converter's streamed road, decoding on its own thread or on a helper,
+// must give what the whole-picture decode gives: the same refusal, or the
+// same rows and, once every row is read, the same warning.
+inline void ExpectStreamedAsWhole(const std::vector<std::uint8_t>& file, bool decodeAhead,
+                                  std::uint64_t maxPixels) {
+  SCOPED_TRACE(decodeAhead ? "decoding ahead" : "decoding in turn");
   DecodeOptions options;
   options.maxPixels = maxPixels;
+  options.decodeAhead = decodeAhead;
   const DecodeResult whole = DecodePictureBytes(file, options);
   PictureSourceResult streamed = OpenPictureBytes(file, options);
   if (!whole.Ok()) {
@@ -34,6 +36,11 @@ inline void ExpectStreamedAsWhole(const std::vector<std::uint8_t>& file,
     ASSERT_TRUE(std::equal(row, row + rows.Width(), whole.picture.RowAt(y))) << "row " << y;
   }
   EXPECT_EQ(rows.Warning(), whole.message);
+}
+
+inline void ExpectStreamedAsWhole(const std::vector<std::uint8_t>& file,
+                                  std::uint64_t maxPixels = DecodeOptions::kDefaultMaxPixels) {
+  for (const bool decodeAhead : {false, true}) ExpectStreamedAsWhole(file, decodeAhead, maxPixels);
 }
 
 }  // namespace tessaglyph::testing
