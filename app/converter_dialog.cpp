@@ -15,9 +15,11 @@
 #include <QUrl>
 
 #include "about_dialog.h"
+#include "area_resampler.h"
 #include "decode_picture_file.h"
 #include "main_dialog_template.h"
 #include "output_file.h"
+#include "picture_loader.h"
 #include "progress_stepper.h"
 #include "resource_ids.h"
 #include "resource_loader.h"
@@ -296,7 +298,17 @@ void ConverterDialog::SetInputPicture(const QString& path) {
 }
 
 bool ConverterDialog::LoadPicture(const QString& path) {
-  DecodeResult decoded = DecodePictureFile(QFile::encodeName(path).toStdString());
+  // A helper thread decodes while this one keeps the rows and reduces them
+  // to the preview, so the picture is read once and the preview is ready
+  // when the decoding is.
+  DecodeOptions options;
+  options.decodeAhead = true;
+  DecodeStatus status = DecodeStatus::kOk;
+  std::string message;
+  const std::unique_ptr<PictureLoader> loader =
+      PictureLoader::Open(OpenPictureSource(QFile::encodeName(path).toStdString(), options), status, message);
+  QImage preview = loader ? ReducedPreview(*loader) : QImage();
+  DecodeResult decoded = loader ? loader->TakePicture() : DecodeResult::Failure(status, message);
   if (!decoded.Ok()) {
     ReportFileError(QStringLiteral("Could not read picture ") + path + QLatin1Char('\r') +
                     QString::fromStdString(decoded.message));
@@ -304,7 +316,7 @@ bool ConverterDialog::LoadPicture(const QString& path) {
   }
   // The view points into the old pixels: let it go before they do.
   pictureView_ = QImage();
-  preview_ = QPixmap();
+  preview_ = preview.isNull() ? QPixmap() : QPixmap::fromImage(std::move(preview));
   picture_ = std::move(decoded.picture);
   picturePath_ = path;
   pictureView_ = QImage(reinterpret_cast<const uchar*>(picture_.Data()), picture_.Width(), picture_.Height(),
@@ -364,6 +376,30 @@ void ConverterDialog::PaintPreview() {
   }
   QPainter painter(this);
   painter.drawPixmap(kPreviewOrigin, preview);
+}
+
+// An area average of the rows as the loader decodes them, at the screen's
+// pixel ratio; null when the preview would be empty or the rows failed.
+QImage ConverterDialog::ReducedPreview(PictureLoader& loader) {
+  const qreal ratio = devicePixelRatioF();
+  const QSize size = (QSizeF(PreviewSize(loader.Width(), loader.Height())) * ratio).toSize();
+  if (size.isEmpty()) {
+    return QImage();
+  }
+  AreaResampler resampler(loader, size.width(), size.height());
+  QImage preview(size, QImage::Format_RGB32);
+  for (int y = 0; y < size.height(); ++y) {
+    const CellAverage* cells = resampler.Line(y);
+    if (cells == nullptr) {
+      return QImage();
+    }
+    auto* line = reinterpret_cast<QRgb*>(preview.scanLine(y));
+    for (int x = 0; x < size.width(); ++x) {
+      line[x] = qRgb(cells[x].red, cells[x].green, cells[x].blue);
+    }
+  }
+  preview.setDevicePixelRatio(ratio);
+  return preview;
 }
 
 const QPixmap& ConverterDialog::ScaledPreview() {

@@ -22,6 +22,7 @@ namespace tessaglyph {
 
 class Launcher;
 class OutputFile;
+class PictureLoader;
 
 // The converter window: choose a picture (browse or drop), see its resolution
 // and a preview, pick the output text file, and convert it with Process.
@@ -92,6 +93,7 @@ class ConverterDialog : public QDialog {
   bool WriteText(const QString& outputPath, QString& error);
   void RenderInto(OutputFile& out, QProgressBar& progress);
   void PaintPreview();
+  QImage ReducedPreview(PictureLoader& loader);
   const QPixmap& ScaledPreview();
 
   Dialogs& dialogs_;
@@ -108,7 +110,8 @@ class ConverterDialog : public QDialog {
   QString picturePath_;  // the file the working picture came from
   QPixmap browseBitmap_;
   QImage pictureView_;
-  // The preview scaled once per load, at the screen's pixel ratio.
+  // The preview reduced once per load, at the screen's pixel ratio; scaled
+  // anew from the picture when the ratio changes.
   QPixmap preview_;
   QIcon appIcon_;
   QMenu* systemMenu_ = nullptr;

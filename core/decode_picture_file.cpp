@@ -16,6 +16,7 @@
 #include "gif_decoder.h"
 #include "jpeg_decoder.h"
 #include "memory_byte_source.h"
+#include "picture_loader.h"
 #include "png_decoder.h"
 #include "webp_decoder.h"
 
@@ -124,12 +125,9 @@ DecodeStatus ReadStream(int fd, const DecodeOptions& options, std::vector<std::u
 DecodeResult DecodePictureFile(const std::string& path, const DecodeOptions& options) {
   DecodeStatus status = DecodeStatus::kOk;
   std::string message;
-  std::unique_ptr<FileByteSource> file = FileByteSource::Open(path, options, status, message);
-  if (!file) return DecodeResult::Failure(status, message);
-  std::vector<std::uint8_t> bytes;
-  status = file->ReadWhole(bytes);
-  if (status != DecodeStatus::kOk) return DecodeResult::Failure(status, file->Error());
-  return DecodePictureBytes(bytes, options);
+  const std::unique_ptr<PictureLoader> loader = PictureLoader::Open(OpenPictureSource(path, options), status, message);
+  if (!loader) return DecodeResult::Failure(status, std::move(message));
+  return loader->TakePicture();
 }
 
 PictureSourceResult OpenPictureSource(const std::string& path, const DecodeOptions& options) {

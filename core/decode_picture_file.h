@@ -11,7 +11,8 @@
 
 namespace tessaglyph {
 
-// Reads the picture file at path and decodes it whole into a WorkingPicture.
+// Reads the picture file at path and decodes it whole into a WorkingPicture,
+// row by row as OpenPictureSource does (a PictureLoader).
 // The format (BMP, JPEG, GIF, PNG or WebP) is recognised from the content,
 // never from the name. Failures come back as a status with a plain-words
 // message ("cannot open: No such file or directory", "not a BMP, JPEG, GIF,

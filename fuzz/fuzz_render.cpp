@@ -6,9 +6,11 @@
 #include <string_view>
 #include <vector>
 
+#include "area_resampler.h"
 #include "byte_sink.h"
 #include "decode_picture_file.h"
 #include "fuzz_support.h"
+#include "picture_loader.h"
 #include "text_renderer.h"
 
 namespace tessaglyph::fuzz {
@@ -40,8 +42,8 @@ std::optional<std::string> Render(PixelSource& pixels) {
 
 // The converter's road: recognise the format, decode row by row (uncompressed
 // BMP, non-interlaced GIF, JPEG; on a helper thread for odd sizes), and
-// render. The whole-picture road of the window must agree with it on every
-// input: the same text, or a failure on both.
+// render. The whole-picture decoders, and the window's loader, must agree
+// with it on every input: the same text, or a failure on both.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaglyph;
   using namespace tessaglyph::fuzz;
@@ -62,5 +64,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto height = static_cast<std::size_t>(whole.picture.Height());
   Require(text->size() == TextRenderer::kHeaderText.size() + 2 + height * (width + 1));
   Require(text == Render(whole.picture));
+
+  // The window's road: the streamed rows kept as one picture while they are
+  // averaged down to a preview.
+  DecodeStatus status = DecodeStatus::kOk;
+  std::string message;
+  const std::unique_ptr<PictureLoader> loader =
+      PictureLoader::Open(OpenPictureBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ahead), status, message);
+  Require(loader != nullptr);
+  AreaResampler preview(*loader, 7, 5);
+  for (std::int32_t line = 0; line < preview.Lines(); ++line) Require(preview.Line(line) != nullptr);
+  DecodeResult loaded = loader->TakePicture();
+  CheckDecoded(loaded);
+  Require(loaded.Ok() && text == Render(loaded.picture));
   return 0;
 }
