@@ -5,33 +5,57 @@
 namespace tessaglyph {
 
 GifRowSource::GifRowSource(std::unique_ptr<ByteSource> bytes, std::unique_ptr<GifFirstImage> image)
-    : bytes_(std::move(bytes)), image_(std::move(image)), row_(static_cast<std::size_t>(image_->ScreenWidth())) {}
+    : bytes_(std::move(bytes)),
+      image_(std::move(image)),
+      coversWholeRows_(image_->Left() == 0 && image_->ImageWidth() >= image_->ScreenWidth()),
+      row_(static_cast<std::size_t>(image_->ScreenWidth())) {}
 
-void GifRowSource::DrawImageLine(Pixel32* row) {
-  if (broken_ || nextLine_ >= image_->ImageHeight() || image_->ImageWidth() == 0) return;
+bool GifRowSource::DrawImageLine(Pixel32* row) {
+  if (broken_ || nextLine_ >= image_->ImageHeight() || image_->ImageWidth() == 0) return false;
   ++nextLine_;
-  if (!image_->DrawNextLine(row)) {
-    broken_ = true;
-    warning_ = image_->BrokenImageWarning();
-  }
+  if (image_->DrawNextLine(row)) return true;
+  broken_ = true;
+  warning_ = image_->BrokenImageWarning();
+  return false;
 }
 
-const Pixel32* GifRowSource::Row(std::int32_t y) {
-  if (!error_.empty()) return nullptr;
-  if (y >= 0 && y == nextRow_ - 1) return row_.data();
+bool GifRowSource::DrawRow(std::int32_t y, Pixel32* row) {
+  if (!error_.empty()) return false;
   if (y != nextRow_ || y >= Height()) {
     error_ = "GIF row " + std::to_string(y) + " asked for out of order or out of range";
-    return nullptr;
+    return false;
   }
   ++nextRow_;
-  std::fill(row_.begin(), row_.end(), kWhitePixel);
-  if (y >= image_->Top()) DrawImageLine(row_.data());
+  // An image line as wide as the screen paints every pixel of the row; the
+  // rest of a row, and a row whose line broke off, is white.
+  const bool painted = coversWholeRows_ && y >= image_->Top() && DrawImageLine(row);
+  if (!painted) {
+    std::fill_n(row, row_.size(), kWhitePixel);
+    if (!coversWholeRows_ && y >= image_->Top()) DrawImageLine(row);
+  }
   if (nextRow_ == Height()) {
     // The lines below the screen are read too, so that damage there is
     // reported as it is for the whole picture.
-    while (!broken_ && nextLine_ < image_->ImageHeight() && image_->ImageWidth() != 0) DrawImageLine(nullptr);
+    while (DrawImageLine(nullptr)) {
+    }
   }
+  return true;
+}
+
+const Pixel32* GifRowSource::Row(std::int32_t y) {
+  if (y >= 0 && y == rowHeld_) return row_.data();
+  if (!DrawRow(y, row_.data())) return nullptr;
+  rowHeld_ = y;
   return row_.data();
+}
+
+std::int32_t GifRowSource::ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination,
+                                    std::size_t stride) {
+  rowHeld_ = -1;
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (!DrawRow(first + i, destination + static_cast<std::size_t>(i) * stride)) return i;
+  }
+  return count;
 }
 
 }  // namespace tessaglyph

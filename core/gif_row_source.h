@@ -23,15 +23,22 @@ class GifRowSource : public PixelSource {
   std::int32_t Width() const override { return image_->ScreenWidth(); }
   std::int32_t Height() const override { return image_->ScreenHeight(); }
   const Pixel32* Row(std::int32_t y) override;
+  // Draws straight into destination; first must be the next row.
+  std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride) override;
   const std::string& Warning() const override { return warning_; }
   const std::string& Error() const override { return error_; }
 
  private:
-  void DrawImageLine(Pixel32* row);
+  // Draws the image's next line into row; false when there is none or the
+  // data broke off.
+  bool DrawImageLine(Pixel32* row);
+  bool DrawRow(std::int32_t y, Pixel32* row);
 
   std::unique_ptr<ByteSource> bytes_;  // giflib reads from it
   std::unique_ptr<GifFirstImage> image_;
+  const bool coversWholeRows_;  // the image spans the screen's width
   std::vector<Pixel32> row_;
+  std::int32_t rowHeld_ = -1;  // which row `row_` holds
   std::int32_t nextRow_ = 0;
   int nextLine_ = 0;  // the image's next stored line
   bool broken_ = false;
