@@ -50,6 +50,18 @@ TextSize EnvironmentScreen() {
   return {EnvironmentNumber("COLUMNS", kColumns), EnvironmentNumber("LINES", kLines)};
 }
 
+// Standard input counts as a picture to protect only when it is a file: a
+// terminal or socket may well be standard output too, and rightly so.
+std::optional<FileId> StandardInputFile() {
+  struct stat info {};
+  if (::fstat(STDIN_FILENO, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  return IdOfDescriptor(STDIN_FILENO);
+}
+
+std::optional<FileId> PictureId(const std::string& picture) {
+  return picture == "-" ? StandardInputFile() : IdOfPath(picture);
+}
+
 std::string OutputName(const std::string& output) { return output == "-" ? "standard output" : QuotedName(output); }
 
 }  // namespace
@@ -61,8 +73,7 @@ BatchConverter::BatchConverter(const CliOptions& options)
       converted_(options.pictures.size(), 0) {
   for (std::size_t i = 0; i < options.pictures.size(); ++i) {
     outputs_.push_back(OutputPathFor(i));
-    const std::string& picture = options.pictures[i];
-    if (const std::optional<FileId> id = picture == "-" ? IdOfDescriptor(STDIN_FILENO) : IdOfPath(picture)) {
+    if (const std::optional<FileId> id = PictureId(options.pictures[i])) {
       pictureIds_.push_back(*id);
     }
   }
@@ -104,7 +115,7 @@ void BatchConverter::RefuseOutputsThatArePictures() {
     const bool toStandardOutput = outputs_[i] == "-";
     const std::optional<FileId> id = toStandardOutput ? IdOfDescriptor(STDOUT_FILENO) : IdOfPath(outputs_[i]);
     if (!id || !IsAmong(*id, pictureIds_)) continue;
-    const char* which = *id == IdOfPath(options_.pictures[i]) ? "the picture" : "one of the pictures";
+    const char* which = *id == PictureId(options_.pictures[i]) ? "the picture" : "one of the pictures";
     const std::string output = toStandardOutput ? "standard output" : QuotedName(outputs_[i]);
     Refuse(i, "cannot write " + output + ": it is " + which + " being converted");
   }

@@ -15,8 +15,10 @@ namespace tessaglyph {
 bool LooksLikeJpeg(std::span<const std::uint8_t> data);
 
 // A JPEG picture decoded one scanline at a time with libjpeg-turbo's default
-// (accurate) settings, so its pixels equal those of djpeg's default decode.
-// Grey, YCbCr, RGB, CMYK and YCCK pictures all come out as RGB. Holds one row
+// (accurate) settings, so its pixels equal those of djpeg's default decode;
+// when options.averagedSize says the picture will be averaged down, it is
+// decoded at the reduced scale M/8 chosen for that size, equal to
+// djpeg -scale M/8, and Width() and Height() are the reduced ones. Grey, YCbCr, RGB, CMYK and YCCK pictures all come out as RGB. Holds one row
 // of pixels, never the whole picture.
 class JpegRowSource : public PixelSource {
  public:

@@ -94,6 +94,10 @@ TEST(CliTerminalTest, ReadsStandardInputAndWritesPipesAndDevicesDirectly) {
   EXPECT_EQ(empty.err, "tessaglyph-cli: standard input: empty file\n");
 
   WriteFile(folder / "dot.bmp", bmp);
+  const int same = ::open((folder / "dot.bmp").c_str(), O_RDONLY | O_CLOEXEC);
+  EXPECT_EQ(CliProcess({"-o", folder / "dot.bmp", "-"}, -1, 0, same).Wait().err,
+            "tessaglyph-cli: standard input: cannot write " + (folder / "dot.bmp") + ": it is the picture being converted\n");
+  ::close(same);
   EXPECT_EQ(RunCli({"-o", "/dev/null", folder / "dot.bmp"}).status, 0);
   ASSERT_EQ(::mkfifo((folder / "pipe.txt").c_str(), 0600), 0);
   const int reader = ::open((folder / "pipe.txt").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
