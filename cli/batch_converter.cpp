@@ -68,6 +68,7 @@ std::string OutputName(const std::string& output) { return output == "-" ? "stan
 
 BatchConverter::BatchConverter(const CliOptions& options)
     : options_(options),
+      memory_(options.maxMemory != 0 ? options.maxMemory : MemoryBudget::kDefaultBytes, "--max-memory raises it"),
       progress_(options.pictures.size(), !options.quiet),
       refused_(options.pictures.size(), 0),
       converted_(options.pictures.size(), 0) {
@@ -160,9 +161,10 @@ bool BatchConverter::Convert(std::size_t index) {
 // A JPEG asks for its text's size before it decodes, to decode at a reduced
 // scale; other pictures are sized once open.
 bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput* direct, PictureSourceResult& opened,
-                                 TextSize& size, std::string& error) const {
+                                 TextSize& size, std::string& error) {
   std::optional<TextSize> planned;
   DecodeOptions decode = DecodeOptionsFor(options_);
+  decode.memory = &memory_;
   decode.averagedSize = [&](std::int32_t width, std::int32_t height) {
     planned = SizeFor(width, height, direct);
     return std::pair{planned->columns, planned->lines};

@@ -34,7 +34,7 @@ class BatchConverter {
   bool WriteToFile(std::size_t index, std::string& error);
   bool WriteDirectly(std::size_t index, std::string& error);
   bool OpenPicture(const std::string& picture, const DirectOutput* direct, PictureSourceResult& opened, TextSize& size,
-                   std::string& error) const;
+                   std::string& error);
   TextSize SizeFor(std::int32_t width, std::int32_t height, const DirectOutput* direct) const;
   OutputRules Rules() const;
   void RefuseOutputsThatArePictures();
@@ -44,6 +44,7 @@ class BatchConverter {
   void Report(const std::string& picture, const std::string& message);
 
   const CliOptions& options_;
+  MemoryBudget memory_;  // shared by the jobs, so that -j never multiplies it
   ProgressMeter progress_;
   std::vector<std::string> outputs_;
   std::vector<FileId> pictureIds_;  // every picture of the batch that exists

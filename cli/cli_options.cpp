@@ -14,6 +14,25 @@ bool ParseUnsigned(const std::string& text, std::uint64_t& value) {
   return ec == std::errc() && ptr == end && !text.empty();
 }
 
+// A positive number of bytes, optionally with K, M or G (powers of 1024).
+bool ParseByteCount(const std::string& text, std::uint64_t& bytes) {
+  std::string digits = text;
+  unsigned shift = 0;
+  if (!digits.empty()) {
+    switch (digits.back()) {
+      case 'K': case 'k': shift = 10; break;
+      case 'M': case 'm': shift = 20; break;
+      case 'G': case 'g': shift = 30; break;
+      default: break;
+    }
+  }
+  if (shift != 0) digits.pop_back();
+  std::uint64_t value = 0;
+  if (!ParseUnsigned(digits, value) || value == 0 || value > (UINT64_MAX >> shift)) return false;
+  bytes = value << shift;
+  return true;
+}
+
 std::optional<LineEnding> ParseLineEnding(const std::string& text) {
   if (text == "cr") return LineEnding::kCr;
   if (text == "lf") return LineEnding::kLf;
@@ -102,6 +121,14 @@ const std::vector<OptionSpec>& Options() {
       {'q', "quiet", false, Flag(&CliOptions::quiet)},
       {'h', "help", false, Flag(&CliOptions::showHelp)},
       {'\0', "version", false, Flag(&CliOptions::showVersion)},
+      {'\0', "max-memory", true,
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         if (!ParseByteCount(v, o.maxMemory)) {
+           error = "--max-memory needs a size such as 800M or 2G, not '" + v + "'";
+           return false;
+         }
+         return true;
+       }},
   };
   return options;
 }
@@ -239,6 +266,8 @@ const char* CliOptions::Usage() {
          "      --no-header      leave out the header line and the empty line after it\n"
          "      --line-ending E  end lines with cr (the default), lf (on a terminal) or crlf\n"
          "      --max-pixels N   refuse pictures of more than N pixels (default 268435456)\n"
+         "      --max-memory SIZE  memory all running conversions may use for decoding,\n"
+         "                       such as 800M or 2G (default 1536M)\n"
          "  -q, --quiet          no progress bar and no warnings, only errors\n"
          "  -h, --help           show this help\n"
          "      --version        show the version\n"

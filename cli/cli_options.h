@@ -19,6 +19,7 @@ struct CliOptions {
   unsigned jobs = 0;                           // 0: one per core
   std::optional<LineEnding> lineEnding;        // none given: cr, or lf on a terminal
   std::uint64_t maxPixels = 0;                 // 0: the decoders' default cap
+  std::uint64_t maxMemory = 0;                 // 0: the decoders' default budget
   bool force = false;                          // replace files of other content under derived names
   std::optional<std::int32_t> columns;         // -W
   std::optional<std::int32_t> lines;           // -H

@@ -83,12 +83,17 @@ DecodeResult DecodeBmp(std::span<const std::uint8_t> data, const DecodeOptions& 
     return DecodeResult::Failure(refusal->status, std::move(refusal->message));
   }
   const std::span<const std::uint8_t> pixelData = data.subspan(info.pixelOffset);
-  std::optional<PixelBuffer> pixels =
-      PixelBuffer::Allocate(static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height), kWhitePixel);
+  const std::size_t count = static_cast<std::size_t>(info.width) * static_cast<std::size_t>(info.height);
+  std::string refusal;
+  std::optional<MemoryBudget::Lease> lease =
+      ReserveDecodingMemory(options, count * sizeof(Pixel32), "BMP of " + SizeText(info) + " pixels", refusal);
+  if (!lease) return DecodeResult::Failure(DecodeStatus::kTooLarge, refusal);
+  std::optional<PixelBuffer> pixels = PixelBuffer::Allocate(count, kWhitePixel);
   if (!pixels) {
     return DecodeResult::Failure(DecodeStatus::kTooLarge,
                                  "BMP too large: not enough memory for " + SizeText(info) + " pixels");
   }
+  pixels->Keep(std::move(*lease));
   const BmpWarnings warnings = IsRunLength(info) ? BmpRleDecoder(info, pixelData, pixels->Data()).Decode()
                                                  : BmpUncompressedDecoder(info).Decode(pixelData, pixels->Data());
   DecodeResult result;

@@ -3,9 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
+#include "memory_budget.h"
 #include "working_picture.h"
 
 namespace tessaglyph {
@@ -32,7 +34,19 @@ struct DecodeOptions {
   // Streamed rows are decoded on a helper thread a few batches ahead of the
   // reader: worth it only where a core would otherwise stand idle.
   bool decodeAhead = false;
+
+  // Shared by every conversion that runs at once; without one, each picture
+  // is held to the default budget alone.
+  MemoryBudget* memory = nullptr;
 };
+
+// Reserves the memory a picture needs to decode, worked out from its header,
+// before any of it is allocated; what names the picture in the refusal.
+inline std::optional<MemoryBudget::Lease> ReserveDecodingMemory(const DecodeOptions& options, std::uint64_t bytes,
+                                                                const std::string& what, std::string& refusal) {
+  return options.memory != nullptr ? options.memory->Reserve(bytes, what, refusal)
+                                   : MemoryBudget::CheckAlone(bytes, what, refusal);
+}
 
 // What a decoder hands back: the picture, or the reason in plain words
 // ("damaged BMP: palette index out of range"). A picture that decoded with a

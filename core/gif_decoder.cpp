@@ -44,15 +44,20 @@ bool DrawFirstImage(GifFirstImage& image, Pixel32* pixels) {
 }
 
 // The whole screen with the image drawn on it, from an image just opened.
-DecodeResult DecodeWhole(GifFirstImage& image) {
+DecodeResult DecodeWhole(GifFirstImage& image, const DecodeOptions& options) {
   const std::int32_t width = image.ScreenWidth();
   const std::int32_t height = image.ScreenHeight();
-  std::optional<PixelBuffer> pixels =
-      PixelBuffer::Allocate(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), kWhitePixel);
+  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  std::string refusal;
+  std::optional<MemoryBudget::Lease> lease = ReserveDecodingMemory(
+      options, count * sizeof(Pixel32), "GIF of " + std::to_string(width) + "x" + std::to_string(height) + " pixels", refusal);
+  if (!lease) return DecodeResult::Failure(DecodeStatus::kTooLarge, refusal);
+  std::optional<PixelBuffer> pixels = PixelBuffer::Allocate(count, kWhitePixel);
   if (!pixels) {
     return DecodeResult::Failure(DecodeStatus::kTooLarge, "GIF too large: " + std::to_string(width) + "x" +
                                                               std::to_string(height) + " pixels do not fit into memory");
   }
+  pixels->Keep(std::move(*lease));
   DecodeResult result;
   if (!DrawFirstImage(image, pixels->Data())) {
     result.message = image.BrokenImageWarning();
@@ -74,7 +79,7 @@ DecodeResult DecodeGif(std::span<const std::uint8_t> data, const DecodeOptions& 
   std::string message;
   const std::unique_ptr<GifFirstImage> image = GifFirstImage::Open(bytes, options, status, message);
   if (!image) return DecodeResult::Failure(status, std::move(message));
-  return DecodeWhole(*image);
+  return DecodeWhole(*image, options);
 }
 
 PictureSourceResult OpenGif(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
@@ -82,7 +87,7 @@ PictureSourceResult OpenGif(std::unique_ptr<ByteSource> bytes, const DecodeOptio
   std::unique_ptr<GifFirstImage> image = GifFirstImage::Open(*bytes, options, opened.status, opened.message);
   if (!image) return opened;
   // Interlaced rows arrive in four passes over the picture: decoded whole.
-  if (image->Interlaced()) return DecodedPictureSource::From(DecodeWhole(*image));
+  if (image->Interlaced()) return DecodedPictureSource::From(DecodeWhole(*image, options));
   opened.source = std::make_unique<GifRowSource>(std::move(bytes), std::move(image));
   return opened;
 }

@@ -20,11 +20,19 @@ namespace {
 // scans by the thousand, each one a full pass over the coefficient buffer.
 constexpr int kMaxScans = 500;
 
-// The only allocation of libjpeg that grows with the picture is the
-// coefficient buffer of multi-scan files: two bytes per pixel and component,
-// at most four components. Anything beyond that budget is a crafted header.
-constexpr std::uint64_t kDecoderBytesPerPixel = 10;
-constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{64} << 20;
+// The work of a multi-scan file is the sum, over its scans, of the
+// coefficient blocks each scan visits. Ordinary encoders write about ten
+// scans that add up to five or six passes over all blocks, and a photograph
+// carries several bytes of data per block; a crafted file repeats empty scans
+// over a huge picture held in a few bytes. The budget grows with the file's
+// size, so every real photograph fits, while a file of under 1 MB can ask for
+// at most a few seconds of work.
+constexpr std::uint64_t kWorkBlocksFloor = std::uint64_t{24} << 20;
+constexpr std::uint64_t kWorkBlocksPerFileByte = 16;
+
+// Beyond the coefficients and the pixel rows, libjpeg's tables, Huffman
+// decoders and bookkeeping.
+constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{4} << 20;
 
 // Decoding at a reduced scale averages 8x8 blocks inside the IDCT; keeping
 // at least this many reduced pixels per character each way hides the blocks'
@@ -61,6 +69,9 @@ struct ErrorHandler {
   char error[JMSG_LENGTH_MAX + 64] = {};
   char firstWarning[JMSG_LENGTH_MAX] = {};
   bool truncated = false;
+  int countedScan = 0;             // the last scan whose blocks are in workBlocks
+  std::uint64_t workBlocks = 0;    // coefficient blocks visited by the scans so far
+  std::uint64_t workBudget = UINT64_MAX;
 };
 
 ErrorHandler& HandlerOf(j_common_ptr cinfo) { return *reinterpret_cast<ErrorHandler*>(cinfo->err); }
@@ -104,15 +115,55 @@ void CollectLibjpegMessage(j_common_ptr cinfo, int level) {
 
 void IgnoreLibjpegOutput(j_common_ptr) {}
 
-void RefuseScanFlood(j_common_ptr cinfo) {
-  if (!cinfo->is_decompressor ||
-      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number <= kMaxScans) {
-    return;
-  }
-  ErrorHandler& handler = HandlerOf(cinfo);
-  handler.status = DecodeStatus::kDamaged;
-  std::snprintf(handler.error, sizeof handler.error, "damaged JPEG: more than %d scans", kMaxScans);
+[[noreturn]] void Refuse(ErrorHandler& handler, DecodeStatus status, const std::string& message) {
+  handler.status = status;
+  std::snprintf(handler.error, sizeof handler.error, "%s", message.c_str());
   std::longjmp(handler.jump, 1);
+}
+
+// Called over and over while the scans are read: each new scan adds its
+// blocks to the work done, and the file is refused before a scan that would
+// exceed the budget is decoded.
+void RefuseScanFlood(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  const auto& decompress = *reinterpret_cast<j_decompress_ptr>(cinfo);
+  ErrorHandler& handler = HandlerOf(cinfo);
+  if (decompress.input_scan_number == handler.countedScan) return;
+  handler.countedScan = decompress.input_scan_number;
+  if (handler.countedScan > kMaxScans) {
+    Refuse(handler, DecodeStatus::kDamaged, "damaged JPEG: more than " + std::to_string(kMaxScans) + " scans");
+  }
+  for (int i = 0; i < decompress.comps_in_scan; ++i) {
+    const jpeg_component_info& component = *decompress.cur_comp_info[i];
+    handler.workBlocks += std::uint64_t{component.width_in_blocks} * component.height_in_blocks;
+  }
+  if (handler.workBlocks > handler.workBudget) {
+    Refuse(handler, DecodeStatus::kTooLarge,
+           "JPEG refused: its first " + std::to_string(handler.countedScan) +
+               " scans already ask for far more decoding work than any photograph of its size needs");
+  }
+}
+
+// Every coefficient of a multi-scan file stays in memory until the last scan:
+// two bytes each, in whole blocks padded to the sampling factors. Then the
+// rows libjpeg works on (a few block rows of every component, the upsampled
+// and converted rows), and the file's bytes. A picture decoded whole adds its
+// pixels.
+std::uint64_t DecodingBytes(j_decompress_ptr cinfo, std::size_t fileBytes, bool wholePicture) {
+  const auto roundUp = [](std::uint64_t value, std::uint64_t step) { return (value + step - 1) / step * step; };
+  std::uint64_t bytes = kDecoderBaseBytes + fileBytes;
+  const bool keepsCoefficients = jpeg_has_multiple_scans(cinfo) != 0;
+  for (int i = 0; i < cinfo->num_components; ++i) {
+    const jpeg_component_info& component = cinfo->comp_info[i];
+    const std::uint64_t rowBlocks = roundUp(component.width_in_blocks, component.h_samp_factor);
+    const std::uint64_t columnBlocks = roundUp(component.height_in_blocks, component.v_samp_factor);
+    if (keepsCoefficients) bytes += rowBlocks * columnBlocks * DCTSIZE2 * sizeof(JCOEF);
+    bytes += rowBlocks * DCTSIZE * component.v_samp_factor * DCTSIZE * 3;
+  }
+  const std::uint64_t width = cinfo->image_width;
+  bytes += width * 4 * (static_cast<std::uint64_t>(cinfo->max_v_samp_factor) * DCTSIZE + 16);
+  if (wholePicture) bytes += width * cinfo->image_height * sizeof(Pixel32);
+  return bytes;
 }
 
 // Adobe applications store CMYK inverted (255 = no ink), which is what nearly
@@ -147,8 +198,13 @@ class JpegReader {
   JpegReader(const JpegReader&) = delete;
   JpegReader& operator=(const JpegReader&) = delete;
 
-  // Reads the header, checks it against the options and starts decoding.
-  DecodeStatus Open(const DecodeOptions& options, std::string& message);
+  // Reads the header, checks it against the options, reserves the memory
+  // decoding needs (the whole picture's pixels too when wholePicture) and
+  // starts decoding.
+  DecodeStatus Open(const DecodeOptions& options, bool wholePicture, std::string& message);
+
+  // The budget share of this picture, for whoever keeps its pixels.
+  MemoryBudget::Lease TakeLease() { return std::move(lease_); }
 
   // Decodes the next count rows into rows first, first + stride, ...
   bool ReadRows(Pixel32* first, std::size_t stride, JDIMENSION count);
@@ -164,7 +220,7 @@ class JpegReader {
   template <typename Step>
   bool Guarded(Step step);
   bool StartHeader();
-  DecodeStatus CheckHeader(const DecodeOptions& options, std::string& message);
+  DecodeStatus CheckHeader(const DecodeOptions& options, bool wholePicture, std::string& message);
   bool StartPixels();
   bool ReadScanlines(Pixel32* first, std::size_t stride, JDIMENSION end);
 
@@ -172,6 +228,7 @@ class JpegReader {
   ErrorHandler handler_;
   jpeg_decompress_struct cinfo_{};
   bool cmyk_ = false;
+  MemoryBudget::Lease lease_;
 };
 
 template <typename Step>
@@ -192,7 +249,7 @@ bool JpegReader::StartHeader() {
   });
 }
 
-DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, std::string& message) {
+DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, bool wholePicture, std::string& message) {
   const std::uint64_t width = cinfo_.image_width;
   const std::uint64_t height = cinfo_.image_height;
   constexpr std::uint64_t kMaxSide = std::numeric_limits<std::int32_t>::max();
@@ -222,9 +279,15 @@ DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, std::string& 
     cinfo_.scale_num = static_cast<unsigned>(ReducedScale(width, height, columns, lines));
     cinfo_.scale_denom = kScaleDenominator;
   }
-  const std::uint64_t budget = kDecoderBaseBytes + width * height * kDecoderBytesPerPixel;
+  const std::uint64_t needed = DecodingBytes(&cinfo_, data_.size(), wholePicture);
+  std::optional<MemoryBudget::Lease> lease =
+      ReserveDecodingMemory(options, needed, "JPEG of " + std::to_string(width) + "x" + std::to_string(height) + " pixels", message);
+  if (!lease) return DecodeStatus::kTooLarge;
+  lease_ = std::move(*lease);
+  // libjpeg itself is held near what was reserved, should the estimate fall short.
   constexpr std::uint64_t kLongMax = std::numeric_limits<long>::max();
-  cinfo_.mem->max_memory_to_use = static_cast<long>(std::min(budget, kLongMax));
+  cinfo_.mem->max_memory_to_use = static_cast<long>(std::min(needed + needed / 4, kLongMax));
+  handler_.workBudget = kWorkBlocksFloor + kWorkBlocksPerFileByte * data_.size();
   return DecodeStatus::kOk;
 }
 
@@ -232,12 +295,12 @@ bool JpegReader::StartPixels() {
   return Guarded([this] { jpeg_start_decompress(&cinfo_); });
 }
 
-DecodeStatus JpegReader::Open(const DecodeOptions& options, std::string& message) {
+DecodeStatus JpegReader::Open(const DecodeOptions& options, bool wholePicture, std::string& message) {
   if (!StartHeader()) {
     message = Error();
     return FailureStatus();
   }
-  const DecodeStatus status = CheckHeader(options, message);
+  const DecodeStatus status = CheckHeader(options, wholePicture, message);
   if (status != DecodeStatus::kOk) {
     return status;
   }
@@ -321,7 +384,7 @@ std::unique_ptr<JpegRowSource> JpegRowSource::Open(std::vector<std::uint8_t> byt
                                                    const DecodeOptions& options,
                                                    DecodeStatus& status, std::string& message) {
   auto state = std::make_unique<State>(std::move(bytes));
-  status = state->reader.Open(options, message);
+  status = state->reader.Open(options, false, message);
   if (status != DecodeStatus::kOk) {
     return nullptr;
   }
@@ -379,7 +442,7 @@ const std::string& JpegRowSource::Error() const { return state_->error; }
 DecodeResult DecodeJpeg(std::span<const std::uint8_t> data, const DecodeOptions& options) {
   JpegReader reader(data);
   std::string message;
-  const DecodeStatus status = reader.Open(options, message);
+  const DecodeStatus status = reader.Open(options, true, message);
   if (status != DecodeStatus::kOk) {
     return DecodeResult::Failure(status, std::move(message));
   }
@@ -390,6 +453,7 @@ DecodeResult DecodeJpeg(std::span<const std::uint8_t> data, const DecodeOptions&
     return DecodeResult::Failure(DecodeStatus::kTooLarge,
                                  TooLargeMessage(width, height, "do not fit into memory"));
   }
+  pixels->Keep(reader.TakeLease());
   if (!reader.ReadRows(pixels->Data(), width, static_cast<JDIMENSION>(height))) {
     return DecodeResult::Failure(reader.FailureStatus(), reader.Error());
   }

@@ -41,7 +41,8 @@ PixelBuffer::~PixelBuffer() { Release(); }
 PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
     : data_(std::exchange(other.data_, nullptr)),
       count_(std::exchange(other.count_, 0)),
-      mappedBytes_(std::exchange(other.mappedBytes_, 0)) {}
+      mappedBytes_(std::exchange(other.mappedBytes_, 0)),
+      lease_(std::move(other.lease_)) {}
 
 PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
   if (this != &other) {
@@ -49,6 +50,7 @@ PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
     data_ = std::exchange(other.data_, nullptr);
     count_ = std::exchange(other.count_, 0);
     mappedBytes_ = std::exchange(other.mappedBytes_, 0);
+    lease_ = std::move(other.lease_);
   }
   return *this;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <optional>
 
+#include "memory_budget.h"
 #include "pixel_source.h"
 
 namespace tessaglyph {
@@ -22,6 +23,10 @@ class PixelBuffer {
   // Room for count pixels, each set to fill; nothing when memory runs out.
   static std::optional<PixelBuffer> Allocate(std::size_t count, Pixel32 fill);
 
+  // Keeps lease, the budget share these pixels were counted in, for as long
+  // as the pixels live.
+  void Keep(MemoryBudget::Lease lease) { lease_ = std::move(lease); }
+
   Pixel32* Data() { return data_; }
   const Pixel32* Data() const { return data_; }
   std::size_t Size() const { return count_; }
@@ -32,6 +37,7 @@ class PixelBuffer {
   Pixel32* data_ = nullptr;
   std::size_t count_ = 0;
   std::size_t mappedBytes_ = 0;  // 0 when the memory came from the heap
+  MemoryBudget::Lease lease_;
 };
 
 }  // namespace tessaglyph

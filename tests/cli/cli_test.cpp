@@ -143,6 +143,31 @@ TEST_F(CliTest, NeverDestroysAPictureOrAFileItDidNotWrite) {
   EXPECT_EQ(ReadFile(folder / "dark.bmp"), bmp);
 }
 
+struct CostlyFile {
+  const char* file;  // in tests/data/bad
+  const char* maxMemory;
+  std::string reason;
+};
+
+// Tiny files that claim huge pictures or endless scans are refused from their
+// headers or from the work counted so far, with a reason that names the limit.
+TEST(CliBudgetTest, PicturesThatAskForTooMuchMemoryOrWorkAreRefused) {
+  TempFolder folder;
+  const std::string limit = "more than the limit of 32 MiB (--max-memory raises it)\n";
+  const std::vector<CostlyFile> rows = {
+      {"bmp-rle8-4096x4096-end-of-picture-only.bmp", "32M", "BMP of 4096x4096 pixels needs 64 MiB of memory to decode, " + limit},
+      {"jpeg-progressive-cmyk-4096x4096-data-ends-early.jpg", "32M", "JPEG of 4096x4096 pixels needs 133 MiB of memory to decode, " + limit},
+      {"jpeg-499-scans-repeating-the-first-grey-4096x4096.jpg", "1G",
+       "JPEG refused: its first 97 scans already ask for far more decoding work than any photograph of its size needs\n"},
+  };
+  for (const CostlyFile& row : rows) {
+    const std::string picture = std::string(TESSAGLYPH_TEST_DATA) + "/bad/" + row.file;
+    const CliResult run = RunCli({"--max-memory", row.maxMemory, "-o", folder / "out.txt", picture});
+    EXPECT_EQ(run.status, 2) << row.file;
+    EXPECT_EQ(run.err, "tessaglyph-cli: " + picture + ": " + row.reason) << row.file;
+  }
+}
+
 TEST_F(CliTest, PicturesSharingAnOutputDoNotOverwriteEachOther) {
   WriteFile(folder / "dark.gif", testing::MakeTransparentGif());
   const CliResult run = RunCli({folder / "dark.bmp", folder / "dark.gif"});
