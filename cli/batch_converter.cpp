@@ -64,6 +64,15 @@ std::optional<FileId> PictureId(const std::string& picture) {
 
 std::string OutputName(const std::string& output) { return output == "-" ? "standard output" : QuotedName(output); }
 
+const char* ExtensionOf(OutputFormat format) {
+  switch (format) {
+    case OutputFormat::kAnsi: return ".ans";
+    case OutputFormat::kHtml: return ".html";
+    case OutputFormat::kText: break;
+  }
+  return ".txt";
+}
+
 }  // namespace
 
 BatchConverter::BatchConverter(const CliOptions& options)
@@ -84,7 +93,7 @@ std::string BatchConverter::OutputPathFor(std::size_t index) const {
   if (options_.outputFile) return *options_.outputFile;
   if (options_.pictures[index] == "-") return "-";
   std::filesystem::path text(options_.pictures[index]);
-  text.replace_extension(".txt");
+  text.replace_extension(ExtensionOf(options_.format));
   if (options_.outputDirectory) return (std::filesystem::path(*options_.outputDirectory) / text.filename()).string();
   return text.string();
 }
@@ -192,15 +201,25 @@ TextSize BatchConverter::SizeFor(std::int32_t width, std::int32_t height, const 
   return {width, height};
 }
 
-// A terminal gets line feeds unless the line ending was chosen.
-bool BatchConverter::Render(PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out) {
+// A terminal gets line feeds unless the line ending was chosen. An HTML page
+// is named after the picture, and is dark when the ramp is inverted for
+// light text.
+bool BatchConverter::Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct,
+                            ByteSink& out) {
   const bool toTerminal = direct && direct->IsTerminal();
-  const TextRenderer renderer(options_.lineEnding.value_or(toTerminal ? LineEnding::kLf : LineEnding::kCr), options_.ramp);
+  const TextRenderer renderer(options_.lineEnding.value_or(toTerminal ? LineEnding::kLf : LineEnding::kCr), options_.ramp,
+                              options_.format);
   const auto rowDone = [this, rows = size.lines] { progress_.RowDone(rows); };
+  const std::string title = picture == "-" ? "standard input" : std::filesystem::path(picture).filename().string();
+  if (!renderer.WriteStart(out, title, options_.invertRamp)) return false;
   if (!options_.noHeader && !renderer.WriteHeader(out)) return false;
-  if (size == TextSize{pixels.Width(), pixels.Height()}) return renderer.WriteRows(pixels, out, rowDone);
-  AreaResampler cells(pixels, size.columns, size.lines);
-  return renderer.WriteRows(cells, out, rowDone);
+  if (size == TextSize{pixels.Width(), pixels.Height()}) {
+    if (!renderer.WriteRows(pixels, out, rowDone)) return false;
+  } else {
+    AreaResampler cells(pixels, size.columns, size.lines);
+    if (!renderer.WriteRows(cells, out, rowDone)) return false;
+  }
+  return renderer.WriteEnd(out);
 }
 
 // A name the user did not give (beside the picture, or inside -d) replaces
@@ -230,7 +249,7 @@ bool BatchConverter::WriteToFile(std::size_t index, std::string& error) {
   }
   if (!opened.source && !OpenPicture(picture, nullptr, opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
-  if (!Render(pixels, size, nullptr, *out) && out->Error().empty()) {
+  if (!Render(picture, pixels, size, nullptr, *out) && out->Error().empty()) {
     error = pixels.Error();  // the picture failed part-way, not the file
     return false;
   }
@@ -257,7 +276,7 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
   }
   if (!opened.source && !OpenPicture(picture, out.get(), opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
-  if (!Render(pixels, size, out.get(), *out) || !out->Finish()) {
+  if (!Render(picture, pixels, size, out.get(), *out) || !out->Finish()) {
     error = out->Error().empty() ? pixels.Error() : "cannot write " + OutputName(output) + ": " + out->Error();
     return false;
   }

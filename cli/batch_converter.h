@@ -30,7 +30,7 @@ class BatchConverter {
  private:
   void Worker();
   bool Convert(std::size_t index);
-  bool Render(PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out);
+  bool Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out);
   bool WriteToFile(std::size_t index, std::string& error);
   bool WriteDirectly(std::size_t index, std::string& error);
   bool OpenPicture(const std::string& picture, const DirectOutput* direct, PictureSourceResult& opened, TextSize& size,

@@ -33,6 +33,13 @@ bool ParseByteCount(const std::string& text, std::uint64_t& bytes) {
   return true;
 }
 
+std::optional<OutputFormat> ParseFormat(const std::string& text) {
+  if (text == "text") return OutputFormat::kText;
+  if (text == "ansi") return OutputFormat::kAnsi;
+  if (text == "html") return OutputFormat::kHtml;
+  return std::nullopt;
+}
+
 std::optional<LineEnding> ParseLineEnding(const std::string& text) {
   if (text == "cr") return LineEnding::kCr;
   if (text == "lf") return LineEnding::kLf;
@@ -103,6 +110,13 @@ const std::vector<OptionSpec>& Options() {
        }},
       {'\0', "invert", false, Flag(&CliOptions::invertRamp)},
       {'\0', "no-header", false, Flag(&CliOptions::noHeader)},
+      {'\0', "format", true,
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         const std::optional<OutputFormat> format = ParseFormat(v);
+         if (!format) error = "--format takes text, ansi or html, not '" + v + "'";
+         if (format) o.format = *format;
+         return format.has_value();
+       }},
       {'\0', "line-ending", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          o.lineEnding = ParseLineEnding(v);
@@ -264,6 +278,8 @@ const char* CliOptions::Usage() {
          "      --ramp CHARS     your own characters, darkest first (2 to 256, UTF-8)\n"
          "      --invert         light pixels get the dense characters\n"
          "      --no-header      leave out the header line and the empty line after it\n"
+         "      --format F       text (the default), ansi (coloured for a terminal, .ans)\n"
+         "                       or html (a coloured web page, .html)\n"
          "      --line-ending E  end lines with cr (the default), lf (on a terminal) or crlf\n"
          "      --max-pixels N   refuse pictures of more than N pixels (default 268435456)\n"
          "      --max-memory SIZE  memory all running conversions may use for decoding,\n"
@@ -276,6 +292,8 @@ const char* CliOptions::Usage() {
          "\n"
          "Examples:\n"
          "  tessaglyph-cli -o - photo.jpg        a preview as large as the terminal\n"
+         "  tessaglyph-cli -o - --format ansi photo.png\n"
+         "                                       the same preview in colour\n"
          "  tessaglyph-cli -W 120 --no-header --line-ending lf -o chat.txt photo.jpg\n"
          "                                       120 columns to paste into a chat\n"
          "  curl -s https://example.org/cat.gif | tessaglyph-cli -W 80 --invert -\n"

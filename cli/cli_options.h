@@ -18,6 +18,7 @@ struct CliOptions {
   std::optional<std::string> outputDirectory;  // -d
   unsigned jobs = 0;                           // 0: one per core
   std::optional<LineEnding> lineEnding;        // none given: cr, or lf on a terminal
+  OutputFormat format = OutputFormat::kText;
   std::uint64_t maxPixels = 0;                 // 0: the decoders' default cap
   std::uint64_t maxMemory = 0;                 // 0: the decoders' default budget
   bool force = false;                          // replace files of other content under derived names

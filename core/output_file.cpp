@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -182,12 +183,17 @@ void SetAttributes(int fd, const struct stat* replaced) {
 bool StartsWithOurHeader(const OutputTarget& target, const struct stat& checked) {
   const int fd = ::openat(target.FolderFd(), target.Name().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
-  std::string start(TextRenderer::kHeaderText.size(), '\0');
+  // A text or a coloured text starts with the header; an HTML page with its
+  // fixed first lines.
+  const std::string_view text = TextRenderer::kHeaderText;
+  const std::string_view html = ColourMarkup::kHtmlSignature;
+  std::string start(std::max(text.size(), html.size()), '\0');
   struct stat opened {};
   const bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == checked.st_dev && opened.st_ino == checked.st_ino;
-  const bool read = same && ::read(fd, start.data(), start.size()) == static_cast<ssize_t>(start.size());
+  const ssize_t got = same ? ::read(fd, start.data(), start.size()) : -1;
   ::close(fd);
-  return read && start == TextRenderer::kHeaderText;
+  start.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+  return start.starts_with(text) || start.starts_with(html);
 }
 
 bool CheckExisting(const OutputTarget& target, const struct stat& info, const OutputRules& rules, std::string& error) {

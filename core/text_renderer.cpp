@@ -39,18 +39,31 @@ void RenderRow(const Pixel32* row, std::size_t columns, const char* characterOfS
 
 }  // namespace
 
-TextRenderer::TextRenderer(LineEnding lineEnding, CharacterRamp ramp)
-    : lineEnding_(LineEndingBytes(lineEnding)), ramp_(std::move(ramp)) {}
+TextRenderer::TextRenderer(LineEnding lineEnding, CharacterRamp ramp, OutputFormat format)
+    : lineEnding_(LineEndingBytes(format == OutputFormat::kHtml ? LineEnding::kLf : lineEnding)),
+      ramp_(std::move(ramp)),
+      format_(format) {}
 
 char TextRenderer::Character(int sum) {
   static const CharacterRamp kBands = CharacterRamp::Bands();
   return kBands.ByteOfSum()[static_cast<std::size_t>(std::clamp(sum, 0, CharacterRamp::kMaxSum))];
 }
 
+bool TextRenderer::WriteStart(ByteSink& out, std::string_view title, bool dark) const {
+  const std::string start = ColourMarkup(format_).DocumentStart(title, dark);
+  return start.empty() || out.Write(start);
+}
+
 bool TextRenderer::WriteHeader(ByteSink& out) const {
-  std::string header(kHeaderText);
+  std::string header;
+  ColourMarkup(format_).AppendPlain(kHeaderText, header);
   header.append(lineEnding_).append(lineEnding_);
   return out.Write(header);
+}
+
+bool TextRenderer::WriteEnd(ByteSink& out) const {
+  const std::string_view end = ColourMarkup(format_).DocumentEnd();
+  return end.empty() || out.Write(end);
 }
 
 template <typename MakeLine>
@@ -64,23 +77,29 @@ bool TextRenderer::WriteLines(std::int32_t count, ByteSink& out, const std::func
   return true;
 }
 
-// With one byte per character every line has the same length, so one buffer
-// holding the line ending is filled in place row after row.
+// With one byte per character and no colour every line has the same length,
+// so one buffer holding the line ending is filled in place row after row.
 bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::function<void()>& rowDone) const {
   const std::int32_t width = pixels.Width();
   const std::size_t columns = width > 0 ? static_cast<std::size_t>(width) : 0;
-  std::string line(ramp_.SingleBytes() ? columns : 0, '\0');
+  const bool inPlace = ramp_.SingleBytes() && format_ == OutputFormat::kText;
+  std::string line(inPlace ? columns : 0, '\0');
   line.append(lineEnding_);
   return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y) -> const std::string* {
     if (columns == 0) return &line;
     const Pixel32* row = pixels.Row(y);
     if (row == nullptr) return nullptr;
-    if (ramp_.SingleBytes()) {
+    if (inPlace) {
       RenderRow(row, columns, ramp_.ByteOfSum().data(), line.data());
       return &line;
     }
     line.clear();
-    for (std::size_t x = 0; x < columns; ++x) line.append(ramp_.Of(static_cast<int>(SumOf(row[x]))));
+    ColourMarkup markup(format_);
+    for (std::size_t x = 0; x < columns; ++x) {
+      markup.AppendCharacter(ramp_.Of(static_cast<int>(SumOf(row[x]))), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])},
+                             line);
+    }
+    markup.EndLine(line);
     line.append(lineEnding_);
     return &line;
   });
@@ -93,7 +112,9 @@ bool TextRenderer::WriteRows(AreaResampler& cells, ByteSink& out, const std::fun
     const CellAverage* row = cells.Line(y);
     if (row == nullptr) return nullptr;
     line.clear();
-    for (std::size_t x = 0; x < columns; ++x) line.append(ramp_.Of(row[x].sum));
+    ColourMarkup markup(format_);
+    for (std::size_t x = 0; x < columns; ++x) markup.AppendCharacter(ramp_.Of(row[x].sum), {row[x].red, row[x].green, row[x].blue}, line);
+    markup.EndLine(line);
     line.append(lineEnding_);
     return &line;
   });

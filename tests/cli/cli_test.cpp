@@ -33,6 +33,18 @@ TEST_F(CliTest, WritesTheTextBesideThePictureWithItsExtensionReplaced) {
   EXPECT_EQ(ReadFile(folder / "dark.txt"), darkText);
 }
 
+// A coloured text gets its own extension, and a second run replaces the
+// first run's file as an earlier text of ours.
+TEST_F(CliTest, ColouredFormatsDeriveTheirOwnExtension) {
+  for (const auto& [format, name, start] : {std::tuple{"ansi", "dark.ans", kHeader}, {"html", "dark.html", std::string("<!DOCTYPE html>")}}) {
+    for (int run = 0; run < 2; ++run) {
+      const CliResult converted = RunCli({"--format", format, folder / "dark.bmp"});
+      EXPECT_EQ(converted.status, 0) << converted.err;
+    }
+    EXPECT_EQ(ReadFile(folder / name).rfind(start, 0), 0u) << name;
+  }
+}
+
 TEST_F(CliTest, WritesToAChosenFileFolderOrStandardOutput) {
   std::filesystem::create_directory(folder / "texts");
   EXPECT_EQ(RunCli({"-o", folder / "chosen.out", folder / "dark.bmp"}).status, 0);
@@ -60,6 +72,7 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndSaysWhy) {
       {{"--bogus", "x.bmp"}, "unknown option '--bogus'"},
       {{"-j", "0", "x.bmp"}, "-j needs a number of pictures from 1 to 1024, not '0'"},
       {{"--line-ending", "mac", "x.bmp"}, "--line-ending takes cr, lf or crlf, not 'mac'"},
+      {{"--format", "rtf", "x.bmp"}, "--format takes text, ansi or html, not 'rtf'"},
       {{"-o", "out.txt", "a.bmp", "b.bmp"}, "-o takes one picture, but 2 were given"},
       {{"x.bmp", "-o"}, "-o needs a value"},
       {{"-qx", "x.bmp"}, "unknown option '-x'"},
