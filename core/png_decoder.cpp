@@ -23,6 +23,9 @@ constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '
 constexpr std::size_t kMinChunkCacheBytes = std::size_t{64} << 20;
 constexpr std::size_t kMaxSpngChunkBytes = std::numeric_limits<std::int32_t>::max();
 
+// Beyond the rows, libspng's inflate window, tables and bookkeeping.
+constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{1} << 20;
+
 // Which columns each Adam7 pass fills; a file without interlacing has one
 // pass over every column.
 struct Columns {
@@ -93,8 +96,13 @@ class PngReader {
   PngReader& operator=(const PngReader&) = delete;
 
   // Reads the header and the chunks before the image data, checks the size
-  // against the options and starts decoding.
-  DecodeStatus Open(const DecodeOptions& options, std::string& message);
+  // against the options, reserves the memory decoding needs (the whole
+  // picture's pixels too when wholePicture, or when the file is interlaced)
+  // and starts decoding.
+  DecodeStatus Open(const DecodeOptions& options, bool wholePicture, std::string& message);
+
+  // The budget share of this picture, for whoever keeps its pixels.
+  MemoryBudget::Lease TakeLease() { return std::move(lease_); }
 
   std::uint32_t Width() const { return header_.width; }
   std::uint32_t Height() const { return header_.height; }
@@ -110,6 +118,7 @@ class PngReader {
 
  private:
   DecodeStatus Fail(int error, std::string& message) const;
+  DecodeStatus Reserve(const DecodeOptions& options, bool wholePicture, std::string& message);
 
   std::span<const std::uint8_t> data_;
   spng_ctx* ctx_;
@@ -118,6 +127,7 @@ class PngReader {
   std::vector<std::uint8_t> scanline_;
   bool finished_ = false;
   std::string warning_;
+  MemoryBudget::Lease lease_;
 };
 
 DecodeStatus PngReader::Fail(int error, std::string& message) const {
@@ -125,7 +135,22 @@ DecodeStatus PngReader::Fail(int error, std::string& message) const {
   return error == SPNG_EMEM ? DecodeStatus::kTooLarge : DecodeStatus::kDamaged;
 }
 
-DecodeStatus PngReader::Open(const DecodeOptions& options, std::string& message) {
+// The file's bytes, libspng's scanlines (the stored one, the one before it
+// for the filters, and the converted one) and ours, and the pixels of a
+// picture held whole.
+DecodeStatus PngReader::Reserve(const DecodeOptions& options, bool wholePicture, std::string& message) {
+  const std::uint64_t width = header_.width;
+  const std::uint64_t height = header_.height;
+  std::uint64_t bytes = kDecoderBaseBytes + data_.size() + 4 * width * 8;
+  bytes += (wholePicture || Interlaced() ? height : 1) * width * sizeof(Pixel32);
+  std::optional<MemoryBudget::Lease> lease = ReserveDecodingMemory(
+      options, bytes, "PNG of " + std::to_string(width) + "x" + std::to_string(height) + " pixels", message);
+  if (!lease) return DecodeStatus::kTooLarge;
+  lease_ = std::move(*lease);
+  return DecodeStatus::kOk;
+}
+
+DecodeStatus PngReader::Open(const DecodeOptions& options, bool wholePicture, std::string& message) {
   if (ctx_ == nullptr) {
     message = "PNG decoder: out of memory";
     return DecodeStatus::kTooLarge;
@@ -143,6 +168,7 @@ DecodeStatus PngReader::Open(const DecodeOptions& options, std::string& message)
     message = TooLargeMessage(width, height, "exceeds the limit of " + std::to_string(options.maxPixels));
     return DecodeStatus::kTooLarge;
   }
+  if (Reserve(options, wholePicture, message) != DecodeStatus::kOk) return DecodeStatus::kTooLarge;
   spng_trns transparency{};
   error = spng_get_trns(ctx_, &transparency);
   if (error != 0 && error != SPNG_ECHUNKAVAIL) return Fail(error, message);
@@ -212,7 +238,7 @@ class PngRowSource final : public PixelSource {
 };
 
 DecodeStatus PngRowSource::Open(const DecodeOptions& options, std::string& message) {
-  const DecodeStatus status = reader_.Open(options, message);
+  const DecodeStatus status = reader_.Open(options, false, message);
   if (status != DecodeStatus::kOk) return status;
   std::optional<PixelBuffer> pixels =
       reader_.Interlaced() ? AllocatePicture(reader_) : PixelBuffer::Allocate(reader_.Width(), kWhitePixel);
@@ -262,13 +288,14 @@ bool LooksLikePng(std::span<const std::uint8_t> data) {
 DecodeResult DecodePng(std::span<const std::uint8_t> data, const DecodeOptions& options) {
   PngReader reader(data);
   std::string message;
-  const DecodeStatus status = reader.Open(options, message);
+  const DecodeStatus status = reader.Open(options, true, message);
   if (status != DecodeStatus::kOk) return DecodeResult::Failure(status, std::move(message));
   std::optional<PixelBuffer> pixels = AllocatePicture(reader);
   if (!pixels) {
     return DecodeResult::Failure(DecodeStatus::kTooLarge,
                                  TooLargeMessage(reader.Width(), reader.Height(), "do not fit into memory"));
   }
+  pixels->Keep(reader.TakeLease());
   DecodeAllInto(reader, pixels->Data());
   DecodeResult result;
   result.message = reader.Warning();

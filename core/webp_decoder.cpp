@@ -21,6 +21,12 @@ namespace {
 // a 0xAARRGGBB word of the host's order.
 constexpr WEBP_CSP_MODE kNativePixelLayout = std::endian::native == std::endian::little ? MODE_BGRA : MODE_ARGB;
 
+// Beyond the canvas: libwebp's tables and the few rows of a lossy frame it
+// works on, counted per column.
+constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{1} << 20;
+constexpr std::uint64_t kDecoderBytesPerColumn = 256;
+constexpr int kLosslessBitstream = 2;  // WebPBitstreamFeatures::format
+
 // The converter feeds the decoder this much at a time, so that the first
 // rows come out before the whole file has been decoded.
 constexpr std::size_t kStreamingFeedBytes = std::size_t{64} << 10;
@@ -71,7 +77,11 @@ class WebpReader {
   std::int32_t Height() const { return height_; }
   const std::string& Warning() const { return warning_; }
   Pixel32* CanvasRow(std::int32_t y) { return canvas_.Data() + static_cast<std::size_t>(y) * width_; }
-  PixelBuffer TakeCanvas() { return std::move(canvas_); }
+  // The canvas, keeping the budget share it was counted in.
+  PixelBuffer TakeCanvas() {
+    canvas_.Keep(std::move(lease_));
+    return std::move(canvas_);
+  }
 
   // Decodes until canvas row y is final, handing the decoder feedStep more
   // bytes at a time (0: all at once). When the data breaks off or is damaged
@@ -81,6 +91,7 @@ class WebpReader {
  private:
   DecodeStatus ReadContainer(const DecodeOptions& options, std::string& message);
   DecodeStatus ReadFrameHeader(std::string& message);
+  DecodeStatus Reserve(const DecodeOptions& options, std::string& message);
   DecodeStatus StartDecoder(std::string& message);
   void FinishRows(int decodedRows);
   void Stop(std::string warning);
@@ -98,6 +109,7 @@ class WebpReader {
   int finishedRows_ = 0;  // frame rows laid over white and final
   bool stopped_ = false;
   std::string warning_;
+  MemoryBudget::Lease lease_;
 };
 
 WebpReader::~WebpReader() {
@@ -162,6 +174,21 @@ DecodeStatus WebpReader::ReadFrameHeader(std::string& message) {
   return DecodeStatus::kOk;
 }
 
+// The file's bytes and the canvas; a lossless frame is decoded whole into a
+// buffer of libwebp's first, and an alpha plane is too.
+DecodeStatus WebpReader::Reserve(const DecodeOptions& options, std::string& message) {
+  const std::uint64_t frame = static_cast<std::uint64_t>(frame_.width) * static_cast<std::uint64_t>(frame_.height);
+  std::uint64_t bytes = kDecoderBaseBytes + data_.size() + static_cast<std::uint64_t>(width_) * height_ * sizeof(Pixel32);
+  bytes += static_cast<std::uint64_t>(frame_.width) * kDecoderBytesPerColumn;
+  if (config_.input.format == kLosslessBitstream) bytes += frame * sizeof(Pixel32);
+  if (config_.input.has_alpha) bytes += frame;
+  std::optional<MemoryBudget::Lease> lease = ReserveDecodingMemory(
+      options, bytes, "WebP of " + std::to_string(width_) + "x" + std::to_string(height_) + " pixels", message);
+  if (!lease) return DecodeStatus::kTooLarge;
+  lease_ = std::move(*lease);
+  return DecodeStatus::kOk;
+}
+
 // The decoder writes straight into the frame's rectangle of the canvas.
 DecodeStatus WebpReader::StartDecoder(std::string& message) {
   std::optional<PixelBuffer> canvas = PixelBuffer::Allocate(static_cast<std::size_t>(width_) * height_, kWhitePixel);
@@ -189,6 +216,7 @@ DecodeStatus WebpReader::StartDecoder(std::string& message) {
 DecodeStatus WebpReader::Open(const DecodeOptions& options, std::string& message) {
   DecodeStatus status = ReadContainer(options, message);
   if (status == DecodeStatus::kOk) status = ReadFrameHeader(message);
+  if (status == DecodeStatus::kOk) status = Reserve(options, message);
   if (status == DecodeStatus::kOk) status = StartDecoder(message);
   return status;
 }
