@@ -1,5 +1,7 @@
 #include "converter_app.h"
 
+#include <QStringList>
+
 #include "converter_dialog.h"
 
 namespace tessaglyph {
@@ -11,6 +13,11 @@ ConverterApp::ConverterApp(int& argc, char** argv) : application_(argc, argv) {
 
 bool ConverterApp::InitInstance() {
   ConverterDialog dialog(dialogs_, launcher_);
+  // "tessaglyph PICTURE", as a file manager's "Open with" runs it.
+  const QStringList arguments = QCoreApplication::arguments();
+  if (arguments.size() > 1) {
+    dialog.OpenStartupPicture(arguments[1]);
+  }
   dialog.exec();
   return false;
 }

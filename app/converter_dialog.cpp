@@ -1,10 +1,13 @@
 #include "converter_dialog.h"
 
 #include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -34,13 +37,35 @@ const QString kProcessResultTitle = QStringLiteral("Process Result");
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
-// The core's reasons are lower-case phrases; a message box shows a sentence.
+// A message box shows sentences: a reason that starts in lower case or lacks
+// its full stop gets them.
 QString AsSentence(const std::string& reason) {
-  QString sentence = QString::fromStdString(reason);
-  if (!sentence.isEmpty()) {
-    sentence[0] = sentence[0].toUpper();
+  QString sentence = QString::fromStdString(reason).trimmed();
+  if (sentence.isEmpty()) {
+    return sentence;
   }
-  return sentence + QLatin1Char('.');
+  sentence[0] = sentence[0].toUpper();
+  const QChar last = sentence.back();
+  if (last != QLatin1Char('.') && last != QLatin1Char('!') && last != QLatin1Char('?')) {
+    sentence += QLatin1Char('.');
+  }
+  return sentence;
+}
+
+// What went wrong, in the user's words, before the decoder's own reason.
+QString DecodeFailureLead(DecodeStatus status) {
+  switch (status) {
+    case DecodeStatus::kCannotOpen:
+      return QStringLiteral("The file cannot be read.");
+    case DecodeStatus::kNotAPicture:
+      return QStringLiteral("The file is not a picture that Tessaglyph can read.");
+    case DecodeStatus::kTooLarge:
+      return QStringLiteral("The picture is too large to load.");
+    case DecodeStatus::kDamaged:
+    case DecodeStatus::kOk:
+      break;
+  }
+  return QStringLiteral("The picture is damaged.");
 }
 
 // The first dropped item, as a local path; empty when it is not a local file.
@@ -52,10 +77,13 @@ QString FirstDroppedPath(const QMimeData& drop) {
   return QDir::toNativeSeparators(urls.first().toLocalFile());
 }
 
+// The one picture extension longer than three letters.
+bool EndsInJpeg(const QString& path) { return path.right(5).toLower() == QLatin1String(".jpeg"); }
+
 bool HasDroppableExtension(const QString& path) {
   const QString extension = path.right(4).toLower();
   return extension == QLatin1String(".gif") || extension == QLatin1String(".bmp") ||
-         extension == QLatin1String(".jpg");
+         extension == QLatin1String(".jpg") || EndsInJpeg(path);
 }
 
 // A file nobody may write counts as read-only even for an administrator, as
@@ -136,6 +164,24 @@ void ConverterDialog::BuildSystemMenu() {
 
 void ConverterDialog::contextMenuEvent(QContextMenuEvent* event) {
   systemMenu_->exec(event->globalPos());
+}
+
+void ConverterDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+    OpenKeyboardContextMenu();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void ConverterDialog::OpenKeyboardContextMenu() {
+  // What the Menu key does: the focused control gets a keyboard context menu
+  // event at its middle and passes it on to the window when it has no menu of
+  // its own.
+  QWidget* target = focusWidget() != nullptr ? focusWidget() : this;
+  const QPoint middle = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+  QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, middle, target->mapToGlobal(middle));
+  QCoreApplication::sendEvent(target, &menuEvent);
 }
 
 void ConverterDialog::OnSysCommand(unsigned commandId) {
@@ -247,9 +293,9 @@ void ConverterDialog::OnBrowseOutput() {
 void ConverterDialog::OnBrowseInput() {
   const QList<Dialogs::FileFilter> filters = {
       {QStringLiteral("All Supported Files (*.bmp, *.jpg, *.gif)"),
-       {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif")}},
+       {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.gif")}},
       {QStringLiteral("Bitmap Files (*.bmp)"), {QStringLiteral("*.bmp")}},
-      {QStringLiteral("JPEG Files (*.jpg)"), {QStringLiteral("*.jpg")}},
+      {QStringLiteral("JPEG Files (*.jpg)"), {QStringLiteral("*.jpg"), QStringLiteral("*.jpeg")}},
       {QStringLiteral("GIF Files (*.gif)"), {QStringLiteral("*.gif")}},
   };
   const std::optional<QString> path =
@@ -267,7 +313,24 @@ void ConverterDialog::dragEnterEvent(QDragEnterEvent* event) {
 
 void ConverterDialog::dropEvent(QDropEvent* event) {
   event->acceptProposedAction();
-  OnDropFiles(*event->mimeData());
+  PostDropFiles(event->mimeData()->urls());
+}
+
+void ConverterDialog::OpenStartupPicture(const QString& argument) {
+  if (!argument.isEmpty()) {
+    PostDropFiles({QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath())});
+  }
+}
+
+void ConverterDialog::PostDropFiles(const QList<QUrl>& files) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, files] {
+        QMimeData drop;
+        drop.setUrls(files);
+        OnDropFiles(drop);
+      },
+      Qt::QueuedConnection);
 }
 
 void ConverterDialog::OnDropFiles(const QMimeData& drop) {
@@ -311,7 +374,7 @@ bool ConverterDialog::LoadPicture(const QString& path) {
   DecodeResult decoded = loader ? loader->TakePicture() : DecodeResult::Failure(status, message);
   if (!decoded.Ok()) {
     ReportFileError(QStringLiteral("Could not read picture ") + path + QLatin1Char('\r') +
-                    QString::fromStdString(decoded.message));
+                    DecodeFailureLead(decoded.status) + QLatin1Char('\r') + AsSentence(decoded.message));
     return false;
   }
   // The view points into the old pixels: let it go before they do.
@@ -332,7 +395,9 @@ void ConverterDialog::ReportFileError(const QString& text) {
 }
 
 QString ConverterDialog::DerivedOutputPath(const QString& inputPath) {
-  return inputPath.left(std::max<qsizetype>(0, inputPath.size() - 4)) + QStringLiteral(".txt");
+  // Any other name loses its last four characters, whatever they are.
+  const qsizetype extension = EndsInJpeg(inputPath) ? 5 : 4;
+  return inputPath.left(std::max<qsizetype>(0, inputPath.size() - extension)) + QStringLiteral(".txt");
 }
 
 QString ConverterDialog::ResolutionText(int width, int height) {

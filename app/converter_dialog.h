@@ -3,10 +3,12 @@
 #include <QDialog>
 #include <QIcon>
 #include <QImage>
+#include <QList>
 #include <QPixmap>
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QUrl>
 
 #include "dialog_builder.h"
 #include "dialogs.h"
@@ -45,6 +47,14 @@ class ConverterDialog : public QDialog {
   ~ConverterDialog() override;
 
   void OnDropFiles(const QMimeData& drop);
+  // Hands files to OnDropFiles once control is back in the event loop, so
+  // that whoever delivered them (the file manager of a drag, the command
+  // line at start-up) is never kept waiting by a message box.
+  void PostDropFiles(const QList<QUrl>& files);
+  // The picture named on the command line comes in exactly as a drop of it
+  // would, once the window is up; a relative name is taken from the working
+  // folder.
+  void OpenStartupPicture(const QString& argument);
   void OnSysCommand(unsigned commandId);
   void OnPaint();
   void OnBrowseInput();
@@ -81,11 +91,13 @@ class ConverterDialog : public QDialog {
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void OnInitDialog();
   void DoDataExchange();
   void BuildSystemMenu();
+  void OpenKeyboardContextMenu();
   void ConnectHandlers();
   void ReportFileError(const QString& text);
   void ReportProcessResult(const QString& text, Dialogs::Icon icon);

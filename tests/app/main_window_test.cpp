@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include "main_dialog_template.h"
 #include "window_fixture.h"
@@ -127,6 +128,20 @@ TEST_F(WindowTest, WindowMenuEndsWithASeparatorAndTheAboutEntry) {
   ASSERT_GE(actions.size(), 2);
   EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
   EXPECT_EQ(actions.last()->text(), "&About Tessaglyph...");
+}
+
+TEST_F(WindowTest, ShiftF10OpensTheWindowMenuAsTheMenuKeyDoes) {
+  Dialog().show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Dialog()));
+  QWidget* shown = nullptr;
+  QTimer::singleShot(0, &Dialog(), [&shown] {
+    shown = QApplication::activePopupWidget();
+    if (shown != nullptr) {
+      shown->close();
+    }
+  });
+  QTest::keyClick(Dialog().focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_EQ(shown, Dialog().SystemMenu());
 }
 
 TEST_F(WindowTest, MinimisedIconIsCentredWithHalvesTruncatedTowardZero) {
