@@ -2,7 +2,6 @@
 
 #include <QDialog>
 #include <QFontMetrics>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -10,6 +9,7 @@
 #include <QVariant>
 #include <cstdlib>
 
+#include "group_box.h"
 #include "resource_loader.h"
 
 namespace tessaglyph {
@@ -21,6 +21,8 @@ constexpr char kControlIdProperty[] = "tessaglyphControlId";
 constexpr int kTemplateDpi = 96;
 constexpr int kIconSize = 32;
 constexpr int kButtonImageSize = 16;
+// The blank a QLineEdit keeps above and below its text inside its frame.
+constexpr int kLineEditInnerMargin = 1;
 
 // a * b / c rounded half away from zero, as the window system's MulDiv does.
 int MulDiv(int a, int b, int c) {
@@ -49,7 +51,7 @@ Qt::Alignment HorizontalAlignment(std::uint32_t kind) {
 
 QWidget* MakeButton(const ControlTemplate& control, QWidget* parent) {
   if ((control.style & BS_TYPEMASK) == BS_GROUPBOX) {
-    return new QGroupBox(control.text, parent);
+    return new GroupBox(control.text, parent);
   }
   auto* button = new QPushButton(parent);
   // A bitmap button shows only the image its owner sets, never its text.
@@ -64,13 +66,25 @@ QWidget* MakeButton(const ControlTemplate& control, QWidget* parent) {
 
 QWidget* MakeEdit(const ControlTemplate& control, QWidget* parent) {
   auto* edit = new QLineEdit(control.text, parent);
-  edit->setFrame(Has(control.style, WS_BORDER) || Has(control.exStyle, WS_EX_CLIENTEDGE));
+  const bool framed = Has(control.style, WS_BORDER) || Has(control.exStyle, WS_EX_CLIENTEDGE);
+  edit->setFrame(framed);
   // ES_LEFT, ES_CENTER and ES_RIGHT share their values with the static kinds.
-  edit->setAlignment(HorizontalAlignment(control.style & 0x3) | Qt::AlignVCenter);
+  const Qt::Alignment horizontal = HorizontalAlignment(control.style & 0x3);
+  if (framed) {
+    edit->setAlignment(horizontal | Qt::AlignVCenter);
+  } else {
+    // Without a frame the text starts at the top, where a label's does, so
+    // an edit beside its label shares the label's baseline: the line edit's
+    // own one-pixel inner margin is taken back.
+    edit->setAlignment(horizontal | Qt::AlignTop);
+    edit->setTextMargins(0, -kLineEditInnerMargin, 0, 0);
+  }
   // A disabled edit shows what lies behind it, like a label, rather than an
-  // empty field.
+  // empty field, and in a label's colour: it is disabled so that nobody types
+  // into it, not to hide what it says.
   QPalette palette = edit->palette();
   palette.setColor(QPalette::Disabled, QPalette::Base, Qt::transparent);
+  palette.setColor(QPalette::Disabled, QPalette::Text, palette.color(QPalette::Active, QPalette::WindowText));
   edit->setPalette(palette);
   return edit;
 }

@@ -18,7 +18,7 @@ namespace tessaglyph {
 // flags, font, fixed size, one widget per control in template order (which is
 // also the tab order), positioned by converting dialog units to pixels.
 //
-// Control kinds: "BUTTON" becomes a QPushButton (QGroupBox for BS_GROUPBOX),
+// Control kinds: "BUTTON" becomes a QPushButton (a GroupBox for BS_GROUPBOX),
 // "STATIC" a QLabel, "EDIT" a QLineEdit, "msctls_progress32" a QProgressBar.
 // A caller may supply its own widget for a control id (a QLabel subclass for a
 // STATIC row, say); it is then placed and styled like the built-in one.
