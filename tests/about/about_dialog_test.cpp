@@ -170,12 +170,12 @@ TEST_F(AboutDialogTest, EscapeClosesTheBoxAtOnceWhileTheOpenerRuns) {
   QElapsedTimer clock;
   {
     AboutDialog about(dialogs_, launcher_);
-    QTimer::singleShot(0, &about, [&about] {
+    QTimer::singleShot(0, &about, [&about, &clock] {
       ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
+      clock.start();
       about.WebLink().OnLinkClicked();
       QTest::keyClick(about.focusWidget(), Qt::Key_Escape);
     });
-    clock.start();
     EXPECT_EQ(about.exec(), QDialog::Rejected);
     EXPECT_LT(clock.elapsed(), 300);
   }

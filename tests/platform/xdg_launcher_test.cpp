@@ -129,7 +129,7 @@ TEST_F(LauncherTest, AnOpenerStillRunningAfterTheWaitHasOpenedAndRunsOn) {
     answeredAfter = clock.elapsed();
   });
 
-  EXPECT_LT(clock.elapsed(), kWaitMs) << "the call waited for the opener";
+  EXPECT_EQ(result, -1) << "the call waited for the opener";
   ASSERT_TRUE(QTest::qWaitFor([&result] { return result != -1; }, 5000));
   EXPECT_GT(result, 32);
   // A coarse timer may fire up to 5 % early.
