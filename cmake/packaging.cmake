@@ -9,27 +9,34 @@ set(TESSAGLYPH_RELEASE_DATE 2026-12-07)
 set(packaging_source ${PROJECT_SOURCE_DIR}/packaging)
 set(packaging_build ${PROJECT_BINARY_DIR}/packaging)
 
-configure_file(${packaging_source}/tessaglyph-cli.1.in ${packaging_build}/tessaglyph-cli.1 @ONLY)
 # Debian keeps manual pages gzipped at the highest level.
-file(ARCHIVE_CREATE OUTPUT ${packaging_build}/tessaglyph-cli.1.gz PATHS ${packaging_build}/tessaglyph-cli.1
-     FORMAT raw COMPRESSION GZip COMPRESSION_LEVEL 9)
-install(FILES ${packaging_build}/tessaglyph-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+function(tessaglyph_install_manual name)
+  configure_file(${packaging_source}/${name}.1.in ${packaging_build}/${name}.1 @ONLY)
+  file(ARCHIVE_CREATE OUTPUT ${packaging_build}/${name}.1.gz PATHS ${packaging_build}/${name}.1
+       FORMAT raw COMPRESSION GZip COMPRESSION_LEVEL 9)
+  install(FILES ${packaging_build}/${name}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endfunction()
+
+tessaglyph_install_manual(tessaglyph-cli)
+# The licence, where Debian looks for it, in its machine-readable form.
+install(FILES ${packaging_source}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaglyph)
 
 # The desktop entry, icons and metainfo describe the window, so they come only with it.
 if(TARGET tessaglyph)
+  tessaglyph_install_manual(tessaglyph)
   install(FILES ${packaging_source}/${TESSAGLYPH_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 
   configure_file(${packaging_source}/${TESSAGLYPH_APP_ID}.metainfo.xml.in
                  ${packaging_build}/${TESSAGLYPH_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${packaging_build}/${TESSAGLYPH_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
-  # The theme icons are cut from the window's own .ico at build time, so the two never drift apart.
+  # The theme icons are made from the window's own .ico at build time, so the two never drift apart.
   add_executable(tessaglyph_icon_export ${packaging_source}/tools/icon_export.cpp)
   target_link_libraries(tessaglyph_icon_export PRIVATE Qt6::Gui)
   set_target_properties(tessaglyph_icon_export PROPERTIES AUTOMOC OFF RUNTIME_OUTPUT_DIRECTORY ${packaging_build}/tools)
   set(icon_source ${PROJECT_SOURCE_DIR}/res/tessaglyph.ico)
   set(theme_icons)
-  foreach(size 32 48)
+  foreach(size 16 24 32 48 64 128 256)
     set(icon ${packaging_build}/icons/${size}x${size}/${TESSAGLYPH_APP_ID}.png)
     add_custom_command(
       OUTPUT ${icon}

@@ -1,5 +1,8 @@
-// Writes one image of the program's .ico as a PNG, so the icon theme shows the
-// same artwork as the window's title bar. Run by the build for each installed size.
+// Writes one size of the program's icon as a PNG, so the icon theme shows the
+// same artwork as the window's title bar. Run by the build for each installed
+// size: a size the .ico holds is taken as drawn; a whole multiple of the
+// 32-pixel image repeats each of its pixels, so the pixel art stays sharp;
+// a smaller size is averaged down from it.
 #include <QImage>
 #include <QImageReader>
 #include <QSize>
@@ -17,14 +20,45 @@ std::optional<int> ParseSize(const char* text) {
   return static_cast<int>(size);
 }
 
-// An .ico holds several images; the theme wants exactly the requested size,
-// never a rescaled neighbour, so a missing size is an error.
+constexpr int kBaseSize = 32;
+
 std::optional<QImage> ReadImageOfSize(QImageReader& reader, int size) {
   const int count = reader.imageCount();
   for (int i = 0; i < count; ++i) {
     if (!reader.jumpToImage(i)) break;
     QImage image = reader.read();
     if (image.size() == QSize(size, size)) return image;
+  }
+  return std::nullopt;
+}
+
+// Every pixel of image repeated factor times across and down.
+QImage Enlarged(const QImage& image, int factor) {
+  QImage large(image.width() * factor, image.height() * factor, image.format());
+  for (int y = 0; y < large.height(); ++y) {
+    for (int x = 0; x < large.width(); ++x) {
+      large.setPixel(x, y, image.pixel(x / factor, y / factor));
+    }
+  }
+  return large;
+}
+
+std::optional<QImage> IconOfSize(QImageReader& reader, const QString& path, int size) {
+  if (std::optional<QImage> drawn = ReadImageOfSize(reader, size)) {
+    return drawn;
+  }
+  QImageReader baseReader(path, "ico");
+  const std::optional<QImage> base = ReadImageOfSize(baseReader, kBaseSize);
+  if (!base) {
+    return std::nullopt;
+  }
+  // Premultiplied, so that averaging never bleeds the colour of transparent pixels in.
+  const QImage argb = base->convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  if (size % kBaseSize == 0) {
+    return Enlarged(argb, size / kBaseSize);
+  }
+  if (size < kBaseSize) {
+    return argb.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
   return std::nullopt;
 }
@@ -46,9 +80,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "icon_export: cannot read %s: %s\n", argv[1], qPrintable(reader.errorString()));
     return 1;
   }
-  const auto image = ReadImageOfSize(reader, *size);
+  const auto image = IconOfSize(reader, QString::fromLocal8Bit(argv[1]), *size);
   if (!image) {
-    std::fprintf(stderr, "icon_export: %s has no %dx%d image\n", argv[1], *size, *size);
+    std::fprintf(stderr, "icon_export: %s has no image to make a %dx%d icon of\n", argv[1], *size, *size);
     return 1;
   }
   const QImage argb = image->convertToFormat(QImage::Format_ARGB32);

@@ -30,21 +30,33 @@ options_in_manual() {
     sed 's/\\-/-/g' | grep -oE -- '--?[a-z][a-z-]*' | sort -u
 }
 
+# A manual page that exists and that groff reads without a warning.
+check_page() {
+  if [ ! -f "$1" ]; then
+    fail "the manual page $1 is missing"
+    return 1
+  fi
+  if command -v groff >/dev/null; then
+    local warnings
+    warnings=$(gzip -dc "$1" | groff -man -Tutf8 -ww -z 2>&1)
+    [ -z "$warnings" ] || fail "groff warns about the manual page $1: $warnings"
+  fi
+}
+
 check_manual() {
   local manual=$prefix/share/man/man1/tessaglyph-cli.1.gz
-  if [ ! -f "$manual" ]; then
-    fail "the manual page $manual is missing"
-    return
-  fi
+  check_page "$manual" || return 0
   local drift
   drift=$(diff <(options_in_help) <(options_in_manual "$manual") || true)
   [ -z "$drift" ] || fail "--help and the manual page list different options (< help, > manual):
 $drift"
-  if command -v groff >/dev/null; then
-    local warnings
-    warnings=$(gzip -dc "$manual" | groff -man -Tutf8 -ww -z 2>&1)
-    [ -z "$warnings" ] || fail "groff warns about the manual page: $warnings"
-  fi
+}
+
+check_copyright() {
+  local copyright=$prefix/share/doc/tessaglyph/copyright
+  grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$copyright" 2>/dev/null ||
+    fail "$copyright is missing or not in Debian's machine-readable format"
+  grep -q '^License: MIT$' "$copyright" 2>/dev/null || fail "$copyright does not give the MIT licence"
 }
 
 # A 2x2 24-bit BMP, bottom row first: grey and red, then black and white.
@@ -81,7 +93,8 @@ check_desktop_entry() {
   local id=$1 entry=$prefix/share/applications/$1.desktop
   expect_key "$entry" Type Application
   expect_key "$entry" Name Tessaglyph
-  expect_key "$entry" Exec tessaglyph
+  expect_key "$entry" Exec "tessaglyph %f"
+  expect_key "$entry" MimeType "image/bmp;image/jpeg;image/gif;"
   expect_key "$entry" Icon "$id"
   [[ ";$(desktop_key "$entry" Categories)" == *";Graphics;"* ]] || fail "the desktop entry is not in the Graphics category"
   [ -n "$(desktop_key "$entry" Comment)" ] || fail "the desktop entry has no Comment"
@@ -104,7 +117,7 @@ png_size() {
 
 check_icons() {
   local id=$1 size icon
-  for size in 32x32 48x48; do
+  for size in 16x16 24x24 32x32 48x48 64x64 128x128 256x256; do
     icon=$prefix/share/icons/hicolor/$size/apps/$id.png
     if [ ! -f "$icon" ]; then
       fail "the $size theme icon $icon is missing"
@@ -123,6 +136,8 @@ check_metainfo() {
   grep -q "<id>$id</id>" "$metainfo" || fail "the metainfo's component id is not $id"
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
     fail "the metainfo does not launch $id.desktop"
+  grep -q "<project_license>MIT</project_license>" "$metainfo" || fail "the metainfo names no MIT project licence"
+  grep -q "<screenshot type=\"default\">" "$metainfo" || fail "the metainfo shows no screenshot"
   if command -v appstreamcli >/dev/null; then
     local verdict
     verdict=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli rejects $metainfo: $verdict"
@@ -133,6 +148,7 @@ check_metainfo() {
 
 check_window_files() {
   executable "$prefix/bin/tessaglyph"
+  check_page "$prefix/share/man/man1/tessaglyph.1.gz" || true
   local entries=("$prefix"/share/applications/*.desktop)
   if [ ! -f "${entries[0]}" ] || [ "${#entries[@]}" -ne 1 ]; then
     fail "expected one desktop entry in $prefix/share/applications, found: ${entries[*]}"
@@ -149,6 +165,7 @@ check_window_files() {
 
 executable "$prefix/bin/tessaglyph-cli"
 check_manual
+check_copyright
 check_conversion
 if [ "$with_window" = yes ]; then
   check_window_files
