@@ -52,22 +52,6 @@ QString AsSentence(const std::string& reason) {
   return sentence;
 }
 
-// What went wrong, in the user's words, before the decoder's own reason.
-QString DecodeFailureLead(DecodeStatus status) {
-  switch (status) {
-    case DecodeStatus::kCannotOpen:
-      return QStringLiteral("The file cannot be read.");
-    case DecodeStatus::kNotAPicture:
-      return QStringLiteral("The file is not a picture that Tessaglyph can read.");
-    case DecodeStatus::kTooLarge:
-      return QStringLiteral("The picture is too large to load.");
-    case DecodeStatus::kDamaged:
-    case DecodeStatus::kOk:
-      break;
-  }
-  return QStringLiteral("The picture is damaged.");
-}
-
 // The first dropped item, as a local path; empty when it is not a local file.
 QString FirstDroppedPath(const QMimeData& drop) {
   const QList<QUrl> urls = drop.urls();
@@ -374,7 +358,7 @@ bool ConverterDialog::LoadPicture(const QString& path) {
   DecodeResult decoded = loader ? loader->TakePicture() : DecodeResult::Failure(status, message);
   if (!decoded.Ok()) {
     ReportFileError(QStringLiteral("Could not read picture ") + path + QLatin1Char('\r') +
-                    DecodeFailureLead(decoded.status) + QLatin1Char('\r') + AsSentence(decoded.message));
+                    AsSentence(decoded.message));
     return false;
   }
   // The view points into the old pixels: let it go before they do.

@@ -188,7 +188,6 @@ TEST_F(WindowTest, MissingFileIsReportedAndChangesNothing) {
 struct UndecodableCase {
   const char* name;
   std::string bytes;
-  const char* lead;
 };
 
 class UndecodableTest : public WindowTest, public ::testing::WithParamInterface<UndecodableCase> {};
@@ -203,7 +202,7 @@ TEST_P(UndecodableTest, IsReportedAndLeavesThePreviousPictureInPlace) {
   Dialog().SetInputPicture(bad);
   ASSERT_EQ(dialogs_.MessageBoxes().size(), 1u);
   const ScriptedDialogs::MessageBoxCall& box = dialogs_.MessageBoxes().front();
-  const QString start = "Could not read picture " + bad + "\r" + GetParam().lead + "\r";
+  const QString start = "Could not read picture " + bad + "\r";
   ASSERT_TRUE(box.text.startsWith(start)) << box.text.toStdString();
   // The decoder's reason follows as a sentence of its own.
   const QString reason = box.text.mid(start.size());
@@ -218,10 +217,6 @@ TEST_P(UndecodableTest, IsReportedAndLeavesThePreviousPictureInPlace) {
   EXPECT_EQ(OwnPainting(), before);
 }
 
-constexpr char kNotReadable[] = "The file is not a picture that Tessaglyph can read.";
-constexpr char kDamaged[] = "The picture is damaged.";
-constexpr char kTooLarge[] = "The picture is too large to load.";
-
 std::string TruncatedBmp() {
   const std::string bmp = MakeBmp24(30, 30, std::vector<Pixel32>(900, kRed));
   return bmp.substr(0, 54 + 90);
@@ -235,10 +230,10 @@ std::string HugeBmpHeader() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, UndecodableTest,
-                         ::testing::Values(UndecodableCase{"empty.bmp", "", kNotReadable},
-                                           UndecodableCase{"text.jpg", "this is not a picture\n", kNotReadable},
-                                           UndecodableCase{"truncated.bmp", TruncatedBmp(), kDamaged},
-                                           UndecodableCase{"huge.bmp", HugeBmpHeader(), kTooLarge}),
+                         ::testing::Values(UndecodableCase{"empty.bmp", ""},
+                                           UndecodableCase{"text.jpg", "this is not a picture\n"},
+                                           UndecodableCase{"truncated.bmp", TruncatedBmp()},
+                                           UndecodableCase{"huge.bmp", HugeBmpHeader()}),
                          [](const auto& row) {
                            return std::string(row.param.name).substr(0, std::string(row.param.name).find('.'));
                          });
