@@ -10,7 +10,10 @@ namespace {
 // 16 rows at once): few hand-overs, and a ring that stays small.
 constexpr std::size_t kBatchBytes = std::size_t{512} << 10;
 constexpr std::int32_t kMaxRowsPerBatch = 64;
+// Four batches let the helper run ahead; a row wider than a batch gets two,
+// as many as overlapping needs, so such a picture costs two rows, not four.
 constexpr std::int64_t kRingBatches = 4;
+constexpr std::int64_t kWideRowRingBatches = 2;
 
 std::int32_t RowsPerBatch(std::int32_t width) {
   const std::size_t rowBytes = static_cast<std::size_t>(std::max(width, 1)) * sizeof(Pixel32);
@@ -25,7 +28,8 @@ DecodeAheadSource::DecodeAheadSource(std::unique_ptr<PixelSource> inner)
       height_(inner_->Height()),
       rowsPerBatch_(RowsPerBatch(width_)),
       batches_((static_cast<std::int64_t>(height_) + rowsPerBatch_ - 1) / rowsPerBatch_),
-      ring_(static_cast<std::size_t>(std::min(kRingBatches, batches_)) * static_cast<std::size_t>(rowsPerBatch_) *
+      ringBatches_(std::min(rowsPerBatch_ == 1 ? kWideRowRingBatches : kRingBatches, batches_)),
+      ring_(static_cast<std::size_t>(ringBatches_) * static_cast<std::size_t>(rowsPerBatch_) *
             static_cast<std::size_t>(width_)),
       warning_(inner_->Warning()) {
   try {
@@ -47,7 +51,7 @@ DecodeAheadSource::~DecodeAheadSource() {
 
 Pixel32* DecodeAheadSource::Slot(std::int64_t batch) {
   const std::size_t slotPixels = static_cast<std::size_t>(rowsPerBatch_) * static_cast<std::size_t>(width_);
-  return ring_.data() + static_cast<std::size_t>(batch % kRingBatches) * slotPixels;
+  return ring_.data() + static_cast<std::size_t>(batch % ringBatches_) * slotPixels;
 }
 
 bool DecodeAheadSource::DecodeBatch(std::int64_t batch) {
@@ -68,7 +72,7 @@ void DecodeAheadSource::DecodeAhead() {
   for (std::int64_t batch = 0; batch < batches_; ++batch) {
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return stopping_ || batch - released_ < kRingBatches; });
+      changed_.wait(lock, [&] { return stopping_ || batch - released_ < ringBatches_; });
       if (stopping_) return;
     }
     const bool decoded = DecodeBatch(batch);

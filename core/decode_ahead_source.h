@@ -47,6 +47,7 @@ class DecodeAheadSource : public PixelSource {
   const std::int32_t height_;
   const std::int32_t rowsPerBatch_;
   const std::int64_t batches_;
+  const std::int64_t ringBatches_;
   std::vector<Pixel32> ring_;
 
   std::mutex mutex_;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/streamed_road.h"
 #include "support/test_files.h"
 
 namespace tessaglyph {
@@ -73,6 +74,20 @@ TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
       ASSERT_NE(row, nullptr);
       ASSERT_TRUE(std::equal(row, row + whole.picture.Width(), whole.picture.RowAt(y))) << "row " << y;
     }
+  }
+}
+
+// Decoding ahead goes round its ring of row batches many times on a tall
+// picture, and holds one row a batch on a very wide one.
+TEST(DecodePictureFileTest, DecodingAheadKeepsEveryRowInPlace) {
+  for (const auto [width, height] : {std::pair{3, 1000}, std::pair{140000, 5}}) {
+    std::vector<Pixel32> pixels;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) pixels.push_back(MakePixel(y % 251, x % 241, (x + y) % 239));
+    }
+    const std::string bmp = testing::MakeBmp24(width, height, pixels);
+    testing::ExpectStreamedAsWhole(std::vector<std::uint8_t>(bmp.begin(), bmp.end()), true,
+                                   DecodeOptions::kDefaultMaxPixels);
   }
 }
 
