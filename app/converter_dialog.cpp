@@ -350,6 +350,7 @@ bool ConverterDialog::LoadPicture(const QString& path) {
   // when the decoding is.
   DecodeOptions options;
   options.decodeAhead = true;
+  options.keepsPicture = true;
   DecodeStatus status = DecodeStatus::kOk;
   std::string message;
   const std::unique_ptr<PictureLoader> loader =

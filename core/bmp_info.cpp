@@ -192,7 +192,8 @@ void TakePalette(std::span<const std::uint8_t> file, HeaderKind kind, std::size_
     return;
   }
   const std::size_t addressable = std::size_t{1} << info.bitsPerPixel;
-  const std::size_t declared = (colorsUsed == 0 || colorsUsed > addressable) ? addressable : colorsUsed;
+  info.paletteBeyondDepth = colorsUsed > addressable;
+  const std::size_t declared = (colorsUsed == 0 || info.paletteBeyondDepth) ? addressable : colorsUsed;
   const std::size_t entryBytes = kind == HeaderKind::kCore ? 3 : 4;
   const std::size_t fitting = (info.pixelOffset - headerEnd) / entryBytes;
   info.paletteEntries = std::min(declared, fitting);

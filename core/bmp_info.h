@@ -26,6 +26,7 @@ struct BmpInfo {
   // entries the file does not hold are black.
   std::array<Pixel32, 256> palette{};
   std::size_t paletteEntries = 0;  // how many entries the file holds
+  bool paletteBeyondDepth = false; // the header claims more colours than the bit depth addresses
   std::size_t pixelOffset = 0;     // where the pixel data starts; within the file
 
   // Bytes per stored row, padding to 4 bytes included.

@@ -17,6 +17,7 @@ BmpRleDecoder::BmpRleDecoder(const BmpInfo& info, std::span<const std::uint8_t> 
     : info_(info), stream_(stream), pixels_(pixels), fourBit_(info.compression == BmpCompression::kRle4) {}
 
 BmpWarnings BmpRleDecoder::Decode() {
+  warnings_.paletteBeyondDepth = info_.paletteBeyondDepth;
   bool drawing = true;
   while (drawing && y_ < info_.height) {
     drawing = DecodeCommand();

@@ -15,7 +15,8 @@ BmpRowSource::BmpRowSource(const BmpInfo& info, std::unique_ptr<ByteSource> byte
       decoder_(info_),
       bytes_(std::move(bytes)),
       rowsPerBatch_(static_cast<std::int64_t>(std::max<std::uint64_t>(1, kBatchBytes / info.RowStride()))),
-      row_(static_cast<std::size_t>(info.width)) {}
+      row_(static_cast<std::size_t>(info.width)),
+      warning_(BmpWarnings{.paletteBeyondDepth = info.paletteBeyondDepth}.Message()) {}
 
 bool BmpRowSource::ReadBatchHolding(std::int64_t storedRow) {
   // Rows are asked for top first: a top-down file goes forwards, a bottom-up

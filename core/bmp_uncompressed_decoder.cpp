@@ -98,6 +98,7 @@ BmpWarnings BmpUncompressedDecoder::Decode(std::span<const std::uint8_t> pixelDa
 BmpWarnings BmpUncompressedDecoder::WarningsFor(unsigned highestIndex) const {
   BmpWarnings warnings;
   warnings.indexBeyondPalette = info_.bitsPerPixel <= 8 && highestIndex >= info_.paletteEntries;
+  warnings.paletteBeyondDepth = info_.paletteBeyondDepth;
   return warnings;
 }
 

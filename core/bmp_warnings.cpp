@@ -14,6 +14,7 @@ std::string BmpWarnings::Message() const {
   add(indexBeyondPalette, "palette index out of range (shown black)");
   add(runPastRowEnd, "compressed run past the row end (cut off)");
   add(dataEndsEarly, "pixel data ends early (the rest is white)");
+  add(paletteBeyondDepth, "the palette claims more colours than the bit depth allows (the first ones are used)");
   return problems;
 }
 

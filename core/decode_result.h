@@ -38,6 +38,9 @@ struct DecodeOptions {
   // Shared by every conversion that runs at once; without one, each picture
   // is held to the default budget alone.
   MemoryBudget* memory = nullptr;
+  // Set by a caller that keeps every pixel of the picture (the window's
+  // working picture): they then count in its decoding memory, too.
+  bool keepsPicture = false;
 };
 
 // Reserves the memory a picture needs to decode, worked out from its header,

@@ -8,7 +8,22 @@ namespace tessaglyph {
 
 namespace {
 
+// giflib's own texts name its functions' failures ("Failed to read from
+// given file"); these say what is wrong with the file.
 std::string GiflibText(int giflibError) {
+  switch (giflibError) {
+    case D_GIF_ERR_READ_FAILED: return "the file could not be read to its end";
+    case D_GIF_ERR_NOT_GIF_FILE: return "it does not start like a GIF file";
+    case D_GIF_ERR_NO_SCRN_DSCR: return "the screen description is missing";
+    case D_GIF_ERR_NO_IMAG_DSCR: return "the image description is missing";
+    case D_GIF_ERR_NO_COLOR_MAP: return "neither the image nor the screen has a colour map";
+    case D_GIF_ERR_WRONG_RECORD: return "a block of unknown type follows";
+    case D_GIF_ERR_DATA_TOO_BIG: return "the image data holds more pixels than the image has";
+    case D_GIF_ERR_NOT_ENOUGH_MEM: return "there was not enough memory";
+    case D_GIF_ERR_IMAGE_DEFECT: return "the compressed image data is broken";
+    case D_GIF_ERR_EOF_TOO_SOON: return "the image data ends before the image is complete";
+    default: break;
+  }
   const char* text = GifErrorString(giflibError);
   return text != nullptr ? text : "unknown giflib error " + std::to_string(giflibError);
 }
@@ -103,6 +118,14 @@ GifFirstImage::~GifFirstImage() {
 // bytes is told from our own reader.
 std::string GifFirstImage::Unreadable(int giflibError) const {
   if (input_.ranOut) return "truncated GIF: the file ends before the image data";
+  // giflib reports an LZW minimum code size above 8 as a failed read, and a
+  // read that really fails sets ranOut; the size is the last byte read.
+  const std::uint8_t* codeSize =
+      giflibError == D_GIF_ERR_READ_FAILED && input_.position > 0 ? input_.bytes->Read(input_.position - 1, 1) : nullptr;
+  if (codeSize != nullptr && *codeSize > 8) {
+    return "unsupported GIF: the image's LZW minimum code size is " + std::to_string(*codeSize) +
+           ", and this decoder reads sizes of up to 8, all that 256 colours need";
+  }
   return Damaged(GiflibText(giflibError));
 }
 

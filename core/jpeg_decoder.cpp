@@ -27,7 +27,7 @@ constexpr int kMaxScans = 500;
 // over a huge picture held in a few bytes. The budget grows with the file's
 // size, so every real photograph fits, while a file of under 1 MB can ask for
 // at most a few seconds of work.
-constexpr std::uint64_t kWorkBlocksFloor = std::uint64_t{24} << 20;
+constexpr std::uint64_t kWorkBlocksFloor = std::uint64_t{16} << 20;
 constexpr std::uint64_t kWorkBlocksPerFileByte = 16;
 
 // Beyond the coefficients and the pixel rows, libjpeg's tables, Huffman
@@ -279,7 +279,7 @@ DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, bool wholePic
     cinfo_.scale_num = static_cast<unsigned>(ReducedScale(width, height, columns, lines));
     cinfo_.scale_denom = kScaleDenominator;
   }
-  const std::uint64_t needed = DecodingBytes(&cinfo_, data_.size(), wholePicture);
+  const std::uint64_t needed = DecodingBytes(&cinfo_, data_.size(), wholePicture || options.keepsPicture);
   std::optional<MemoryBudget::Lease> lease =
       ReserveDecodingMemory(options, needed, "JPEG of " + std::to_string(width) + "x" + std::to_string(height) + " pixels", message);
   if (!lease) return DecodeStatus::kTooLarge;

@@ -83,7 +83,7 @@ const FormatCase kPalettes[] = {
     {"ColorsUsedBeyondBitDepth",
      {.width = 2, .bitsPerPixel = 1, .colorsUsed = 1000, .palette = {0xFF0000, 0x00FF00}, .pixels = {0x40, 0, 0, 0}},
      {Rgb(0xFF0000), Rgb(0x00FF00)},
-     ""},
+     "damaged BMP: the palette claims more colours than the bit depth allows (the first ones are used)"},
 };
 INSTANTIATE_TEST_SUITE_P(Palettes, BmpPixelFormatTest, ::testing::ValuesIn(kPalettes), RowName());
 

@@ -107,3 +107,27 @@ TEST(DecodePictureFileTest, BottomUpBmpCutShortAfterOpeningFailsItsFirstRow) {
 
 }  // namespace
 }  // namespace tessaglyph
+
+namespace tessaglyph {
+namespace {
+
+// The memory a picture needs is counted from its header: a progressive JPEG
+// keeps every coefficient, and a caller that keeps the whole picture adds its
+// pixels. 4096 x 4096 CMYK: 128 MiB of coefficients, 64 MiB of pixels.
+TEST(DecodePictureFileTest, CountsDecodingMemoryFromTheHeaderAgainstTheBudget) {
+  const std::string cmyk = std::string(TESSAGLYPH_TEST_DATA) + "/bad/jpeg-progressive-cmyk-4096x4096-data-ends-early.jpg";
+  for (const auto& [keepsPicture, opens] : {std::pair{false, true}, {true, false}}) {
+    MemoryBudget budget(std::uint64_t{160} << 20, "");
+    DecodeOptions options;
+    options.memory = &budget;
+    options.keepsPicture = keepsPicture;
+    const PictureSourceResult opened = OpenPictureSource(cmyk, options);
+    EXPECT_EQ(opened.source != nullptr, opens) << opened.message;
+    if (!opens) {
+      EXPECT_EQ(opened.message, "JPEG of 4096x4096 pixels needs 197 MiB of memory to decode, more than the limit of 160 MiB");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessaglyph
