@@ -25,16 +25,13 @@ class DropTest : public WindowTest {
 };
 
 TEST_F(DropTest, AcceptsPictureNamesInAnyCaseAndNamesTheTextAfterThem) {
-  const struct {
-    std::string picture, text;
-  } rows[] = {{"a.gif", "a.txt"},          {"b.bmp", "b.txt"},           {"c.jpg", "c.txt"},
-              {"Photo.JPG", "Photo.txt"}, {"d.Gif", "d.txt"},           {"photo.jpeg", "photo.txt"},
-              {"Scan.JPEG", "Scan.txt"},  {"x.jpeg.jpg", "x.jpeg.txt"}};
-  for (const auto& row : rows) {
-    const QString path = WritePicture(row.picture, 4, 3);
+  for (const auto& [picture, text] : std::vector<std::pair<std::string, std::string>>{
+           {"a.gif", "a.txt"}, {"b.bmp", "b.txt"}, {"Photo.JPG", "Photo.txt"}, {"d.Gif", "d.txt"},
+           {"Scan.JPEG", "Scan.txt"}, {"x.jpeg.jpg", "x.jpeg.txt"}}) {
+    const QString path = WritePicture(picture, 4, 3);
     Drop({path});
-    EXPECT_EQ(Text(IDC_INPUT_PATH), path) << row.picture;
-    EXPECT_EQ(Text(IDC_OUTPUT_PATH), QString::fromStdString(folder_ / row.text)) << row.picture;
+    EXPECT_EQ(Text(IDC_INPUT_PATH), path) << picture;
+    EXPECT_EQ(Text(IDC_OUTPUT_PATH), QString::fromStdString(folder_ / text)) << picture;
   }
   EXPECT_TRUE(dialogs_.Unused());
 }
@@ -134,7 +131,6 @@ TEST_F(WindowTest, BrowseOffersTheFourPictureTypesUnderItsTitle) {
   ASSERT_EQ(call.filters.size(), 4);
   const QStringList texts = {"All Supported Files (*.bmp, *.jpg, *.gif)", "Bitmap Files (*.bmp)",
                              "JPEG Files (*.jpg)", "GIF Files (*.gif)"};
-  // The texts name three extensions; the patterns also show the longer spelling of JPEG names.
   const QList<QStringList> patterns = {{"*.bmp", "*.jpg", "*.jpeg", "*.gif"}, {"*.bmp"}, {"*.jpg", "*.jpeg"}, {"*.gif"}};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(call.filters[i].displayText, texts[i]);
@@ -202,11 +198,11 @@ TEST_P(UndecodableTest, IsReportedAndLeavesThePreviousPictureInPlace) {
   Dialog().SetInputPicture(bad);
   ASSERT_EQ(dialogs_.MessageBoxes().size(), 1u);
   const ScriptedDialogs::MessageBoxCall& box = dialogs_.MessageBoxes().front();
-  const QString start = "Could not read picture " + bad + "\r";
-  ASSERT_TRUE(box.text.startsWith(start)) << box.text.toStdString();
   // The decoder's reason follows as a sentence of its own.
-  const QString reason = box.text.mid(start.size());
-  EXPECT_TRUE(!reason.isEmpty() && reason.front().isUpper() && reason.endsWith('.')) << reason.toStdString();
+  const QString reason = box.text.mid(("Could not read picture " + bad + "\r").size());
+  EXPECT_TRUE(box.text.startsWith("Could not read picture " + bad + "\r") && reason.front().isUpper() &&
+              reason.endsWith('.'))
+      << box.text.toStdString();
   EXPECT_EQ(box.title, "File ERROR");
   EXPECT_EQ(box.icon, Dialogs::Icon::kStop);
 

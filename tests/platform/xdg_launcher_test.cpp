@@ -122,18 +122,12 @@ TEST_F(LauncherTest, AnOpenerStillRunningAfterTheWaitHasOpenedAndRunsOn) {
   clock.start();
   QObject receiver;
   int result = -1;
-  qint64 answeredAfter = 0;
-
-  launcher.OpenUrl(QString::fromLatin1(kTarget), receiver, [&](int answer) {
-    result = answer;
-    answeredAfter = clock.elapsed();
-  });
-
+  launcher.OpenUrl(QString::fromLatin1(kTarget), receiver, [&result](int answer) { result = answer; });
   EXPECT_EQ(result, -1) << "the call waited for the opener";
   ASSERT_TRUE(QTest::qWaitFor([&result] { return result != -1; }, 5000));
   EXPECT_GT(result, 32);
   // A coarse timer may fire up to 5 % early.
-  EXPECT_GE(answeredAfter, kWaitMs * 95 / 100);
+  EXPECT_GE(clock.elapsed(), kWaitMs * 95 / 100);
   WriteText(stop, QString());
   EXPECT_TRUE(QTest::qWaitFor([&done] { return QFileInfo::exists(done); }, 5000)) << "the opener was killed";
   QTest::qWait(100);
@@ -146,9 +140,7 @@ TEST_F(LauncherTest, AReceiverGoneBeforeTheOpenerEndsIsNotCalled) {
   bool called = false;
   auto receiver = std::make_unique<QObject>();
   launcher.OpenUrl(QString::fromLatin1(kTarget), *receiver, [&called](int) { called = true; });
-
   receiver.reset();
-
   QTest::qWait(600);
   EXPECT_FALSE(called);
 }
