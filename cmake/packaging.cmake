@@ -61,7 +61,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Tessaglyph turns a BMP, JPEG or GIF picture into a plain text file in which\n"
     "every pixel becomes one character, chosen from a ramp of 15 by the pixel's\n"
     "brightness. It comes as a small window with a preview and as the\n"
-    "command-line converter tessaglyph-cli for scripts and batches.")
+    "command-line converter tessaglyph-cli for scripts and batches, which also\n"
+    "reads PNG and WebP, resizes, and writes ANSI colour and HTML.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
