@@ -354,7 +354,8 @@ bool ConverterDialog::LoadPicture(const QString& path) {
   DecodeStatus status = DecodeStatus::kOk;
   std::string message;
   const std::unique_ptr<PictureLoader> loader =
-      PictureLoader::Open(OpenPictureSource(QFile::encodeName(path).toStdString(), options), status, message);
+      PictureLoader::Open(OpenPictureSource(QFile::encodeName(path).toStdString(), options), options, status,
+                          message);
   QImage preview = loader ? ReducedPreview(*loader) : QImage();
   DecodeResult decoded = loader ? loader->TakePicture() : DecodeResult::Failure(status, message);
   if (!decoded.Ok()) {

@@ -125,7 +125,7 @@ DecodeStatus ReadStream(int fd, const DecodeOptions& options, std::vector<std::u
 DecodeResult DecodePictureFile(const std::string& path, const DecodeOptions& options) {
   DecodeStatus status = DecodeStatus::kOk;
   std::string message;
-  const std::unique_ptr<PictureLoader> loader = PictureLoader::Open(OpenPictureSource(path, options), status, message);
+  const std::unique_ptr<PictureLoader> loader = PictureLoader::Open(OpenPictureSource(path, options), options, status, message);
   if (!loader) return DecodeResult::Failure(status, std::move(message));
   return loader->TakePicture();
 }

@@ -9,8 +9,8 @@ namespace tessaglyph {
 PictureLoader::PictureLoader(std::unique_ptr<PixelSource> source)
     : source_(std::move(source)), width_(source_->Width()), height_(source_->Height()) {}
 
-std::unique_ptr<PictureLoader> PictureLoader::Open(PictureSourceResult opened, DecodeStatus& status,
-                                                   std::string& message) {
+std::unique_ptr<PictureLoader> PictureLoader::Open(PictureSourceResult opened, const DecodeOptions& options,
+                                                   DecodeStatus& status, std::string& message) {
   status = opened.status;
   message = opened.message;
   if (!opened.source) return nullptr;
@@ -21,11 +21,12 @@ std::unique_ptr<PictureLoader> PictureLoader::Open(PictureSourceResult opened, D
     return loader;
   }
   const std::size_t count = static_cast<std::size_t>(loader->width_) * static_cast<std::size_t>(loader->height_);
-  loader->pixels_ = PixelBuffer::Allocate(count, kWhitePixel);
+  const std::string size = std::to_string(loader->width_) + "x" + std::to_string(loader->height_) + " pixels";
+  loader->lease_ = ReserveDecodingMemory(options, count * sizeof(Pixel32), "picture of " + size, message);
+  if (loader->lease_) loader->pixels_ = PixelBuffer::Allocate(count, kWhitePixel);
   if (!loader->pixels_) {
     status = DecodeStatus::kTooLarge;
-    message = "too large: not enough memory for " + std::to_string(loader->width_) + "x" +
-              std::to_string(loader->height_) + " pixels";
+    if (loader->lease_) message = "too large: not enough memory for " + size;
     return nullptr;
   }
   return loader;

@@ -17,10 +17,12 @@ namespace tessaglyph {
 // it is, without a copy.
 class PictureLoader : public PixelSource {
  public:
-  // opened is what OpenPictureSource gave. On failure (opened failed, or no
-  // memory for the picture) returns nullptr with status and message filled.
-  static std::unique_ptr<PictureLoader> Open(PictureSourceResult opened, DecodeStatus& status,
-                                             std::string& message);
+  // opened is what OpenPictureSource gave with options. The whole picture's
+  // memory is reserved from the options' budget. On failure (opened failed,
+  // or no memory for the picture) returns nullptr with status and message
+  // filled.
+  static std::unique_ptr<PictureLoader> Open(PictureSourceResult opened, const DecodeOptions& options,
+                                             DecodeStatus& status, std::string& message);
 
   std::int32_t Width() const override { return width_; }
   std::int32_t Height() const override { return height_; }
@@ -42,7 +44,8 @@ class PictureLoader : public PixelSource {
   const std::int32_t width_;
   const std::int32_t height_;
   std::optional<DecodeResult> whole_;  // a picture decoded whole
-  std::optional<PixelBuffer> pixels_;  // else the rows kept so far
+  std::optional<PixelBuffer> pixels_;  // else the rows kept so far,
+  std::optional<MemoryBudget::Lease> lease_;  // in memory the budget granted
   std::int32_t rowsKept_ = 0;
 };
 

@@ -70,7 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   DecodeStatus status = DecodeStatus::kOk;
   std::string message;
   const std::unique_ptr<PictureLoader> loader =
-      PictureLoader::Open(OpenPictureBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ahead), status, message);
+      PictureLoader::Open(OpenPictureBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ahead), ahead,
+                          status, message);
   Require(loader != nullptr);
   AreaResampler preview(*loader, 7, 5);
   for (std::int32_t line = 0; line < preview.Lines(); ++line) Require(preview.Line(line) != nullptr);
