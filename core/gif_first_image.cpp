@@ -30,6 +30,21 @@ std::string GiflibText(int giflibError) {
 
 std::string Damaged(const std::string& reason) { return "damaged GIF: " + reason; }
 
+// Draws the part of an image line that falls on the screen (screenRow null: a
+// line below it). Indices beyond the 256 a colour map can hold are black, like
+// those beyond the map.
+template <typename Index>
+void DrawVisible(const GifImageDesc& image, int screenWidth, const Index* line, const std::array<Pixel32, 256>& palette,
+                 Pixel32* screenRow) {
+  if (screenRow == nullptr) return;
+  const int visibleFrom = std::min(image.Left, screenWidth);
+  const int visibleTo = std::min(image.Left + image.Width, screenWidth);
+  for (int x = visibleFrom; x < visibleTo; ++x) {
+    const Index index = line[static_cast<std::size_t>(x - image.Left)];
+    screenRow[x] = index < palette.size() ? palette[index] : MakePixel(0, 0, 0);
+  }
+}
+
 // A graphic control extension governs the next graphic block only, so one
 // that precedes a plain-text block says nothing about the image.
 bool ReadExtension(GifFileType* gif, int& transparentIndex) {
@@ -118,15 +133,20 @@ GifFirstImage::~GifFirstImage() {
 // bytes is told from our own reader.
 std::string GifFirstImage::Unreadable(int giflibError) const {
   if (input_.ranOut) return "truncated GIF: the file ends before the image data";
-  // giflib reports an LZW minimum code size above 8 as a failed read, and a
-  // read that really fails sets ranOut; the size is the last byte read.
-  const std::uint8_t* codeSize =
-      giflibError == D_GIF_ERR_READ_FAILED && input_.position > 0 ? input_.bytes->Read(input_.position - 1, 1) : nullptr;
-  if (codeSize != nullptr && *codeSize > 8) {
-    return "unsupported GIF: the image's LZW minimum code size is " + std::to_string(*codeSize) +
-           ", and this decoder reads sizes of up to 8, all that 256 colours need";
+  if (const int codeSize = CodeSizeGiflibRefused(); codeSize > GifWideLzwReader::kLargestCodeSize) {
+    return Damaged("the image's LZW minimum code size is " + std::to_string(codeSize) +
+                   ", but LZW codes of at most 12 bits leave room for sizes of up to 11");
   }
   return Damaged(GiflibText(giflibError));
+}
+
+// giflib reports an LZW minimum code size above 8 as a failed read, while a
+// read that really fails sets ranOut; the size is then the last byte read.
+// 0 when giflib refused nothing of the kind.
+int GifFirstImage::CodeSizeGiflibRefused() const {
+  if (input_.ranOut || gif_ == nullptr || gif_->Error != D_GIF_ERR_READ_FAILED || input_.position == 0) return 0;
+  const std::uint8_t* codeSize = input_.bytes->Read(input_.position - 1, 1);
+  return codeSize != nullptr && *codeSize > 8 ? *codeSize : 0;
 }
 
 DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::string& message) {
@@ -142,6 +162,13 @@ DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::strin
       message = Damaged("the file holds no image");
       return DecodeStatus::kDamaged;
     case Search::kFailed:
+      if (const int codeSize = CodeSizeGiflibRefused(); codeSize > 8 && codeSize <= GifWideLzwReader::kLargestCodeSize) {
+        // The image description before the code size is whole: decode the
+        // data as other readers do.
+        wide_ = std::make_unique<GifWideLzwReader>(*input_.bytes, input_.position, codeSize);
+        wideLine_.resize(static_cast<std::size_t>(gif_->Image.Width));
+        break;
+      }
       message = Unreadable(gif_->Error);
       return DecodeStatus::kDamaged;
     case Search::kFound:
@@ -152,7 +179,7 @@ DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::strin
   screenWidth_ = gif_->SWidth > 0 ? gif_->SWidth : image.Left + image.Width;
   screenHeight_ = gif_->SHeight > 0 ? gif_->SHeight : image.Top + image.Height;
   // Both sizes count: the image is decoded in full even where the screen clips it.
-  for (const auto [width, height] : {std::pair{screenWidth_, screenHeight_}, std::pair{image.Width, image.Height}}) {
+  for (const auto& [width, height] : {std::pair{screenWidth_, screenHeight_}, std::pair{image.Width, image.Height}}) {
     if (Exceeds(width, height, options.maxPixels)) {
       message = TooLarge(width, height, options.maxPixels);
       return DecodeStatus::kTooLarge;
@@ -182,16 +209,19 @@ DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::strin
 }
 
 bool GifFirstImage::DrawNextLine(Pixel32* screenRow) {
+  if (wide_) return DrawWideLine(screenRow);
   const GifImageDesc& image = gif_->Image;
   if (DGifGetLine(gif_, line_.data(), image.Width) == GIF_ERROR) {
     return false;
   }
-  if (screenRow == nullptr) return true;
-  const int visibleFrom = std::min(image.Left, screenWidth_);
-  const int visibleTo = std::min(image.Left + image.Width, screenWidth_);
-  for (int x = visibleFrom; x < visibleTo; ++x) {
-    screenRow[x] = palette_[line_[static_cast<std::size_t>(x - image.Left)]];
-  }
+  DrawVisible(image, screenWidth_, line_.data(), palette_, screenRow);
+  return true;
+}
+
+bool GifFirstImage::DrawWideLine(Pixel32* screenRow) {
+  const GifImageDesc& image = gif_->Image;
+  if (!wide_->ReadLine(wideLine_.data(), image.Width)) return false;
+  DrawVisible(image, screenWidth_, wideLine_.data(), palette_, screenRow);
   return true;
 }
 
@@ -199,10 +229,11 @@ bool GifFirstImage::DrawNextLine(Pixel32* screenRow) {
 // giflib takes the pixel data in sub-blocks of up to 255 bytes, so the rows of
 // a sub-block cut short are lost with it.
 std::string GifFirstImage::BrokenImageWarning() const {
-  if (input_.ranOut) {
+  if (input_.ranOut || (wide_ && wide_->RanOut())) {
     return "truncated GIF: the file ends inside the image; the rows that did not arrive are white";
   }
-  return "damaged GIF data: " + GiflibText(gif_->Error) + "; the rows not decoded are white";
+  const int error = wide_ ? D_GIF_ERR_IMAGE_DEFECT : gif_->Error;
+  return "damaged GIF data: " + GiflibText(error) + "; the rows not decoded are white";
 }
 
 }  // namespace tessaglyph

@@ -10,6 +10,7 @@
 
 #include "byte_source.h"
 #include "decode_result.h"
+#include "gif_wide_lzw_reader.h"
 
 namespace tessaglyph {
 
@@ -54,6 +55,8 @@ class GifFirstImage {
   explicit GifFirstImage(ByteSource& bytes) : input_{&bytes} {}
   DecodeStatus ReadToImage(const DecodeOptions& options, std::string& message);
   std::string Unreadable(int giflibError) const;
+  int CodeSizeGiflibRefused() const;
+  bool DrawWideLine(Pixel32* screenRow);
 
   Input input_;
   GifFileType* gif_ = nullptr;
@@ -62,6 +65,9 @@ class GifFirstImage {
   // LZW yields byte-sized indices, so 256 entries cover every index there is.
   std::array<Pixel32, 256> palette_{};
   std::vector<GifPixelType> line_;
+  // Set for an image whose LZW minimum code size is 9 to 11.
+  std::unique_ptr<GifWideLzwReader> wide_;
+  std::vector<std::uint16_t> wideLine_;
 };
 
 }  // namespace tessaglyph
