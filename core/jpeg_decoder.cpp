@@ -115,9 +115,11 @@ void CollectLibjpegMessage(j_common_ptr cinfo, int level) {
 
 void IgnoreLibjpegOutput(j_common_ptr) {}
 
-[[noreturn]] void Refuse(ErrorHandler& handler, DecodeStatus status, const std::string& message) {
+// The message is formatted straight into the handler: the longjmp skips the
+// destructors of anything built here.
+[[noreturn]] void Refuse(ErrorHandler& handler, DecodeStatus status, const char* format, int scans) {
   handler.status = status;
-  std::snprintf(handler.error, sizeof handler.error, "%s", message.c_str());
+  std::snprintf(handler.error, sizeof handler.error, format, scans);
   std::longjmp(handler.jump, 1);
 }
 
@@ -131,7 +133,7 @@ void RefuseScanFlood(j_common_ptr cinfo) {
   if (decompress.input_scan_number == handler.countedScan) return;
   handler.countedScan = decompress.input_scan_number;
   if (handler.countedScan > kMaxScans) {
-    Refuse(handler, DecodeStatus::kDamaged, "damaged JPEG: more than " + std::to_string(kMaxScans) + " scans");
+    Refuse(handler, DecodeStatus::kDamaged, "damaged JPEG: more than %d scans", kMaxScans);
   }
   for (int i = 0; i < decompress.comps_in_scan; ++i) {
     const jpeg_component_info& component = *decompress.cur_comp_info[i];
@@ -139,8 +141,9 @@ void RefuseScanFlood(j_common_ptr cinfo) {
   }
   if (handler.workBlocks > handler.workBudget) {
     Refuse(handler, DecodeStatus::kTooLarge,
-           "JPEG refused: its first " + std::to_string(handler.countedScan) +
-               " scans already ask for far more decoding work than any photograph of its size needs");
+           "JPEG refused: its first %d scans already ask for far more decoding work than any photograph of its "
+           "size needs",
+           handler.countedScan);
   }
 }
 
