@@ -23,7 +23,8 @@ std::unique_ptr<PictureLoader> PictureLoader::Open(PictureSourceResult opened, c
   const std::size_t count = static_cast<std::size_t>(loader->width_) * static_cast<std::size_t>(loader->height_);
   const std::string size = std::to_string(loader->width_) + "x" + std::to_string(loader->height_) + " pixels";
   loader->lease_ = ReserveDecodingMemory(options, count * sizeof(Pixel32), "picture of " + size, message);
-  if (loader->lease_) loader->pixels_ = PixelBuffer::Allocate(count, kWhitePixel);
+  // Every row is written before the picture is handed over.
+  if (loader->lease_) loader->pixels_ = PixelBuffer::AllocateUnset(count);
   if (!loader->pixels_) {
     status = DecodeStatus::kTooLarge;
     if (loader->lease_) message = "too large: not enough memory for " + size;

@@ -15,6 +15,12 @@ constexpr std::size_t kHugePage = std::size_t{2} << 20;
 }  // namespace
 
 std::optional<PixelBuffer> PixelBuffer::Allocate(std::size_t count, Pixel32 fill) {
+  std::optional<PixelBuffer> buffer = AllocateUnset(count);
+  if (buffer) std::fill_n(buffer->data_, count, fill);
+  return buffer;
+}
+
+std::optional<PixelBuffer> PixelBuffer::AllocateUnset(std::size_t count) {
   if (count > SIZE_MAX / sizeof(Pixel32) - kHugePage) return std::nullopt;
   PixelBuffer buffer;
   const std::size_t bytes = count * sizeof(Pixel32);
@@ -32,7 +38,6 @@ std::optional<PixelBuffer> PixelBuffer::Allocate(std::size_t count, Pixel32 fill
     if (buffer.data_ == nullptr) return std::nullopt;
   }
   buffer.count_ = count;
-  std::fill_n(buffer.data_, count, fill);
   return buffer;
 }
 

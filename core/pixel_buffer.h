@@ -22,6 +22,10 @@ class PixelBuffer {
 
   // Room for count pixels, each set to fill; nothing when memory runs out.
   static std::optional<PixelBuffer> Allocate(std::size_t count, Pixel32 fill);
+  // Room for count pixels left unset, for a caller that writes every one:
+  // the pages are then first touched while they are written, not all up
+  // front.
+  static std::optional<PixelBuffer> AllocateUnset(std::size_t count);
 
   // Keeps lease, the budget share these pixels were counted in, for as long
   // as the pixels live.
