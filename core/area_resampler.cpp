@@ -45,17 +45,42 @@ void AreaResampler::PlanColumns() {
   firstWeight_.push_back(weights_.size());
 }
 
+// Red and blue of a pixel 32 bits apart in one word, so that one addition
+// sums both: blue cannot carry into red before 2^24 pixels.
+constexpr std::uint64_t RedAndBlue(Pixel32 p) { return (std::uint64_t{p & 0xFF0000u} << 16) | (p & 0xFFu); }
+constexpr std::size_t kMostPackedPixels = std::size_t{1} << 24;
+
 bool AreaResampler::ReduceSourceRow(std::int32_t row) {
   const Pixel32* pixels = source_.Row(row);
   if (pixels == nullptr) return false;
+  // Only a cell's first and last pixel can lie partly outside it; the ones
+  // between weigh a whole pixel (columns units) each, so they are summed
+  // plainly, red and blue together, and weighed once.
+  const std::uint64_t whole = static_cast<std::uint64_t>(columns_);
   for (std::size_t x = 0; x < reducedRow_.size(); ++x) {
     const Pixel32* pixel = pixels + firstPixel_[x];
+    const std::size_t first = firstWeight_[x];
+    const std::size_t last = firstWeight_[x + 1] - 1;
     ChannelSums sums;
-    for (std::size_t k = firstWeight_[x]; k < firstWeight_[x + 1]; ++k, ++pixel) {
-      const std::uint64_t weight = weights_[k];
-      sums.red += weight * RedOf(*pixel);
-      sums.green += weight * GreenOf(*pixel);
-      sums.blue += weight * BlueOf(*pixel);
+    const auto addWeighted = [&](std::size_t k) {
+      const Pixel32 edge = pixel[k - first];
+      sums.red += weights_[k] * RedOf(edge);
+      sums.green += weights_[k] * GreenOf(edge);
+      sums.blue += weights_[k] * BlueOf(edge);
+    };
+    addWeighted(first);
+    if (last != first) addWeighted(last);
+    for (std::size_t from = 1; from + 1 <= last - first; from += kMostPackedPixels) {
+      const std::size_t to = std::min(last - first, from + kMostPackedPixels);
+      std::uint64_t redAndBlue = 0;
+      std::uint64_t green = 0;
+      for (std::size_t i = from; i < to; ++i) {
+        redAndBlue += RedAndBlue(pixel[i]);
+        green += GreenOf(pixel[i]);
+      }
+      sums.red += whole * (redAndBlue >> 32);
+      sums.green += whole * green;
+      sums.blue += whole * (redAndBlue & 0xFFFFFFFFu);
     }
     reducedRow_[x] = sums;
   }
