@@ -86,7 +86,10 @@ TEST_P(XdgOpenerTest, TheOpenersOutcomeMapsOntoTheResultScale) {
   const QString opener = Path(QStringLiteral("xdg-open"));
   WriteScript(opener, QStringLiteral("printf '%s\\n' \"$@\" > \"%1\"\n%2\n")
                           .arg(Path(QStringLiteral("args")), QString::fromLatin1(GetParam().script)));
-  XdgLauncher launcher(opener);
+  // An opener still running when the wait ends counts as opened, and on a
+  // loaded machine a shell can take seconds to start: wait long enough that
+  // its exit code is what gets mapped.
+  XdgLauncher launcher(opener, 8000);
 
   const int result = OpenAndWait(launcher);
 
