@@ -12,9 +12,9 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <set>
 #include <utility>
 
@@ -244,6 +244,20 @@ int OpenInPlace(const OutputTarget& target, const struct stat& checked, std::str
   return fd;
 }
 
+// Where text bound for a file written in place waits until it is whole: an
+// unnamed file in the system's temporary folder, so that memory stays the
+// same whatever the picture's size and the old text is untouched until then.
+int OpenSpool() {
+  const char* folder = std::getenv("TMPDIR");
+  const std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+  const int fd = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR)) return fd;
+  std::string pattern = path + "/tessaglyph-spool-XXXXXX";
+  const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (named >= 0) ::unlink(pattern.c_str());
+  return named;
+}
+
 // Room for the whole text before the first byte of the old one changes;
 // the file's size stays as it is until the text is written.
 bool ReserveRoom(int fd, off_t bytes) {
@@ -252,6 +266,16 @@ bool ReserveRoom(int fd, off_t bytes) {
   const int failure = ::posix_fallocate(fd, 0, bytes);
   errno = failure;
   return failure == 0;
+}
+
+bool WriteAt(int fd, const char* data, std::size_t size, off_t offset) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t written = ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0) return false;
+    done += static_cast<std::size_t>(written);
+  }
+  return true;
 }
 
 }  // namespace
@@ -270,7 +294,13 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& targetPath, co
   if (exists && MustWriteInPlace(*target, info)) {
     const int fd = OpenInPlace(*target, info, error);
     if (fd < 0) return nullptr;
-    return std::unique_ptr<OutputFile>(new OutputFile(std::move(*target), rules, fd, "", true));
+    const int spool = OpenSpool();
+    if (spool < 0) {
+      error = "no room for the text in the temporary folder: " + ErrnoText(errno);
+      ::close(fd);
+      return nullptr;
+    }
+    return std::unique_ptr<OutputFile>(new OutputFile(std::move(*target), rules, spool, "", fd));
   }
   RemoveAbandonedTempFiles(target->FolderFd());
   std::string tempName;
@@ -280,29 +310,26 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& targetPath, co
     return nullptr;
   }
   SetAttributes(fd, exists ? &info : nullptr);
-  return std::unique_ptr<OutputFile>(new OutputFile(std::move(*target), rules, fd, tempName, false));
+  return std::unique_ptr<OutputFile>(new OutputFile(std::move(*target), rules, fd, tempName, -1));
 }
 
-OutputFile::OutputFile(OutputTarget target, const OutputRules& rules, int fd, std::string tempName, bool inPlace)
-    : target_(std::move(target)), pictures_(rules.pictures), fd_(fd), tempName_(std::move(tempName)), inPlace_(inPlace) {
-  if (!inPlace_) buffer_.reserve(kBufferSize);
+OutputFile::OutputFile(OutputTarget target, const OutputRules& rules, int fd, std::string tempName, int inPlaceFd)
+    : target_(std::move(target)),
+      pictures_(rules.pictures),
+      fd_(fd),
+      tempName_(std::move(tempName)),
+      inPlaceFd_(inPlaceFd) {
+  buffer_.reserve(kBufferSize);
 }
 
 OutputFile::~OutputFile() {
   if (!committed_) Discard();
   ::close(fd_);
+  if (inPlaceFd_ >= 0) ::close(inPlaceFd_);
 }
 
 bool OutputFile::Write(std::string_view bytes) {
   if (!error_.empty()) return false;
-  if (inPlace_) {
-    try {
-      buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-    } catch (const std::bad_alloc&) {
-      Fail("keeping the text in memory", ENOMEM);
-    }
-    return error_.empty();
-  }
   if (buffer_.size() + bytes.size() > kBufferSize && !Flush()) return false;
   if (bytes.size() >= kBufferSize) {
     buffer_.assign(bytes.begin(), bytes.end());
@@ -334,7 +361,7 @@ void OutputFile::Fail(const std::string& what, int errnoValue) {
 }
 
 bool OutputFile::Commit(std::string& error) {
-  if (error_.empty() && (inPlace_ ? CommitInPlace() : CommitByRename())) {
+  if (error_.empty() && (inPlaceFd_ >= 0 ? CommitInPlace() : CommitByRename())) {
     committed_ = true;
     return true;
   }
@@ -362,22 +389,32 @@ bool OutputFile::CommitByRename() {
 }
 
 bool OutputFile::CommitInPlace() {
-  const auto size = static_cast<off_t>(buffer_.size());
-  if (!ReserveRoom(fd_, size)) {
+  if (!Flush()) return false;
+  const off_t size = ::lseek(fd_, 0, SEEK_CUR);
+  if (size < 0) {
+    Fail("measuring the text", errno);
+    return false;
+  }
+  if (!ReserveRoom(inPlaceFd_, size)) {
     Fail("reserving room for the text", errno);
     return false;
   }
-  for (std::size_t done = 0; done < buffer_.size();) {
-    const ssize_t written = ::pwrite(fd_, buffer_.data() + done, buffer_.size() - done, static_cast<off_t>(done));
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) {
+  buffer_.resize(kBufferSize);
+  for (off_t done = 0; done < size;) {
+    const ssize_t got = ::pread(fd_, buffer_.data(), buffer_.size(), done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      Fail("reading the text back", got < 0 ? errno : EIO);
+      return false;
+    }
+    if (!WriteAt(inPlaceFd_, buffer_.data(), static_cast<std::size_t>(got), done)) {
       Fail("write", errno);
       return false;
     }
-    done += static_cast<std::size_t>(written);
+    done += got;
   }
-  if (::ftruncate(fd_, size) != 0) Fail("cutting the file to size", errno);
-  if (error_.empty() && ::fsync(fd_) != 0) Fail("sync", errno);
+  if (::ftruncate(inPlaceFd_, size) != 0) Fail("cutting the file to size", errno);
+  if (error_.empty() && ::fsync(inPlaceFd_) != 0) Fail("sync", errno);
   return error_.empty();
 }
 

@@ -29,8 +29,9 @@ struct OutputRules {
 // file of that name stays intact until then, and an output destroyed without a
 // successful Commit() leaves nothing behind. Where a rename would change what
 // the user sees (a file with other hard links, a writable file in a folder the
-// user may not change), Commit() writes the text in place instead, after
-// reserving its room on disk, so a full disk still leaves the old text whole.
+// user may not change), the text waits in an unnamed file of the system's
+// temporary folder and Commit() copies it in place, after reserving its room
+// on disk, so a full disk still leaves the old text whole.
 class OutputFile : public ByteSink {
  public:
   // The refusal of a file that ReplaceRule::kOnlyEarlierText keeps.
@@ -59,7 +60,7 @@ class OutputFile : public ByteSink {
   const std::string& Error() const { return error_; }
 
  private:
-  OutputFile(OutputTarget target, const OutputRules& rules, int fd, std::string tempName, bool inPlace);
+  OutputFile(OutputTarget target, const OutputRules& rules, int fd, std::string tempName, int inPlaceFd);
   bool Flush();
   bool CommitByRename();
   bool CommitInPlace();
@@ -68,9 +69,9 @@ class OutputFile : public ByteSink {
 
   OutputTarget target_;
   std::vector<FileId> pictures_;
-  int fd_;
+  int fd_;                // where the text goes: the temporary file, or the spool of an in-place write
   std::string tempName_;  // empty while the temporary file has no name
-  bool inPlace_;          // fd_ is the target itself; the text waits in buffer_ until Commit
+  int inPlaceFd_;         // the target itself when it is written in place, else -1
   std::vector<char> buffer_;
   std::string error_;
   bool committed_ = false;

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <functional>
+#include <optional>
 
 #include "support/child_deadline.h"
 #include "support/test_files.h"
@@ -124,6 +126,20 @@ TEST(OutputFileTest, WritesInPlaceWhereARenameWouldChangeWhatTheUserSees) {
   }
   EXPECT_EQ(ReadFile(folder / "other-name.txt"), "new");
   EXPECT_EQ(folder.Names().size(), 3u);
+
+  // With nowhere to keep the text until it is whole, nothing is touched.
+  const char* const tmpdir = std::getenv("TMPDIR");
+  const std::optional<std::string> saved = tmpdir != nullptr ? std::optional<std::string>(tmpdir) : std::nullopt;
+  ::setenv("TMPDIR", (folder / "no-such-folder").c_str(), 1);
+  std::string error;
+  EXPECT_EQ(OutputFile::Create(folder / "linked.txt", {}, error), nullptr);
+  EXPECT_NE(error.find("temporary folder"), std::string::npos) << error;
+  if (saved) {
+    ::setenv("TMPDIR", saved->c_str(), 1);
+  } else {
+    ::unsetenv("TMPDIR");
+  }
+  EXPECT_EQ(ReadFile(folder / "linked.txt"), "new");
 }
 
 // Somebody who could guess the temporary names could block every output.
