@@ -142,17 +142,21 @@ TEST_F(AboutDialogTest, OkHasTheFocusAndEndsTheBox) {
 
 TEST_F(AboutDialogTest, TabReachesEachLinkWithAFocusMarkAndEnterOrSpaceOpensIt) {
   AboutDialog about(dialogs_, launcher_);
-  QTimer::singleShot(0, &about, [&about] {
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&about));
-    const QImage unfocused = about.WebLink().grab().toImage();
-    for (const auto& [link, key] : {std::pair{&about.WebLink(), Qt::Key_Return}, {&about.MailLink(), Qt::Key_Space}}) {
-      QTest::keyClick(about.focusWidget(), Qt::Key_Tab);
-      EXPECT_EQ(about.focusWidget(), link);
-      QTest::keyClick(about.focusWidget(), key);
+  testing::ModalAnswer<AboutDialog> answer([](AboutDialog& shown) {
+    if (!QTest::qWaitForWindowActive(&shown)) {
+      ADD_FAILURE() << "the About box never became the active window";
+      shown.reject();
+      return;
     }
-    QTest::keyClick(about.focusWidget(), Qt::Key_Backtab);
-    EXPECT_NE(about.WebLink().grab().toImage(), unfocused) << "no focus mark";
-    about.reject();
+    const QImage unfocused = shown.WebLink().grab().toImage();
+    for (const auto& [link, key] : {std::pair{&shown.WebLink(), Qt::Key_Return}, {&shown.MailLink(), Qt::Key_Space}}) {
+      QTest::keyClick(shown.focusWidget(), Qt::Key_Tab);
+      EXPECT_EQ(shown.focusWidget(), link);
+      QTest::keyClick(shown.focusWidget(), key);
+    }
+    QTest::keyClick(shown.focusWidget(), Qt::Key_Backtab);
+    EXPECT_NE(shown.WebLink().grab().toImage(), unfocused) << "no focus mark";
+    shown.reject();
   });
   about.exec();
   EXPECT_EQ(launcher_.Calls(), QStringList({QStringLiteral("OpenUrl ") + AboutDialog::kWebTarget,
