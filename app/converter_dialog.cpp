@@ -18,16 +18,16 @@
 #include <QUrl>
 
 #include "about_dialog.h"
-#include "area_resampler.h"
-#include "decode_picture_file.h"
+#include "render/area_resampler.h"
+#include "decode/decode_picture_file.h"
 #include "main_dialog_template.h"
-#include "output_file.h"
-#include "picture_loader.h"
+#include "output/output_file.h"
+#include "decode/picture_loader.h"
 #include "progress_stepper.h"
 #include "resource_ids.h"
 #include "resource_loader.h"
-#include "same_file.h"
-#include "text_renderer.h"
+#include "output/same_file.h"
+#include "render/text_renderer.h"
 
 namespace tessaglyph {
 namespace {

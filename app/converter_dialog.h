@@ -12,7 +12,7 @@
 
 #include "dialog_builder.h"
 #include "dialogs.h"
-#include "working_picture.h"
+#include "picture/working_picture.h"
 
 class QLineEdit;
 class QMenu;

@@ -10,11 +10,11 @@
 #include <functional>
 
 #include "converter_dialog.h"
-#include "output_file.h"
+#include "output/output_file.h"
 #include "resource_ids.h"
 #include "scripted_dialogs.h"
 #include "scripted_launcher.h"
-#include "text_renderer.h"
+#include "render/text_renderer.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "text_renderer.h"
-#include "working_picture.h"
+#include "render/text_renderer.h"
+#include "picture/working_picture.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <system_error>
 #include <thread>
 
-#include "area_resampler.h"
-#include "decode_picture_file.h"
-#include "output_file.h"
+#include "render/area_resampler.h"
+#include "decode/decode_picture_file.h"
+#include "output/output_file.h"
 #include "quoted_name.h"
-#include "same_file.h"
+#include "output/same_file.h"
 
 namespace tessaglyph {
 namespace {
@@ -195,7 +195,8 @@ TextSize BatchConverter::SizeFor(std::int32_t width, std::int32_t height, const 
   if (options_.columns) return TextSize::ForColumns(width, height, *options_.columns, aspect);
   if (options_.lines) return TextSize::ForLines(width, height, *options_.lines, aspect);
   if (options_.fit || (direct && direct->IsTerminal())) {
-    const TextSize screen = (direct ? direct->TerminalSize() : std::nullopt).value_or(EnvironmentScreen());
+    const std::optional<DirectOutput::TerminalCells> terminal = direct ? direct->TerminalSize() : std::nullopt;
+    const TextSize screen = terminal ? TextSize{terminal->columns, terminal->lines} : EnvironmentScreen();
     return TextSize::Fit(width, height, screen.columns, screen.lines, aspect);
   }
   return {width, height};

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "cli_options.h"
-#include "decode_picture_file.h"
-#include "direct_output.h"
-#include "output_file.h"
+#include "decode/decode_picture_file.h"
+#include "output/direct_output.h"
+#include "output/output_file.h"
 #include "progress_meter.h"
 
 namespace tessaglyph {

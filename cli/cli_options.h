@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "character_ramp.h"
-#include "text_renderer.h"
-#include "text_size.h"
+#include "render/character_ramp.h"
+#include "render/text_renderer.h"
+#include "render/text_size.h"
 
 namespace tessaglyph {
 

@@ -3,7 +3,7 @@
 #include <span>
 
 #include "fuzz_support.h"
-#include "jpeg_decoder.h"
+#include "decode/jpeg/jpeg_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaglyph;

@@ -6,12 +6,12 @@
 #include <string_view>
 #include <vector>
 
-#include "area_resampler.h"
-#include "byte_sink.h"
-#include "decode_picture_file.h"
+#include "render/area_resampler.h"
+#include "input/byte_sink.h"
+#include "decode/decode_picture_file.h"
 #include "fuzz_support.h"
-#include "picture_loader.h"
-#include "text_renderer.h"
+#include "decode/picture_loader.h"
+#include "render/text_renderer.h"
 
 namespace tessaglyph::fuzz {
 namespace {

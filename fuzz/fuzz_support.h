@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "decode_result.h"
+#include "decode/decode_result.h"
 
 namespace tessaglyph::fuzz {
 

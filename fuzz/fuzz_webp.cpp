@@ -3,7 +3,7 @@
 #include <span>
 
 #include "fuzz_support.h"
-#include "webp_decoder.h"
+#include "decode/webp/webp_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaglyph;

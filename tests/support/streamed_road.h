@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "decode_picture_file.h"
+#include "decode/decode_picture_file.h"
 
 namespace tessaglyph::testing {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "pixel_source.h"
+#include "picture/pixel_source.h"
 
 namespace tessaglyph::testing {
 

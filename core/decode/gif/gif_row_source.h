@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "input/byte_source.h"
+#include "decode/gif/gif_first_image.h"
+#include "picture/pixel_source.h"
+
+namespace tessaglyph {
+
+// A non-interlaced GIF read one line at a time as its rows are asked for, in
+// order: memory holds giflib's state and one row, never the whole picture.
+// Rows the image does not cover are white; once its data breaks off, the
+// rest of it is white too and Warning() says why.
+class GifRowSource : public PixelSource {
+ public:
+  // image must be non-interlaced, freshly opened over bytes.
+  GifRowSource(std::unique_ptr<ByteSource> bytes, std::unique_ptr<GifFirstImage> image);
+
+  std::int32_t Width() const override { return image_->ScreenWidth(); }
+  std::int32_t Height() const override { return image_->ScreenHeight(); }
+  const Pixel32* Row(std::int32_t y) override;
+  // Draws straight into destination; first must be the next row.
+  std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride) override;
+  const std::string& Warning() const override { return warning_; }
+  const std::string& Error() const override { return error_; }
+
+ private:
+  // Draws the image's next line into row; false when there is none or the
+  // data broke off.
+  bool DrawImageLine(Pixel32* row);
+  bool DrawRow(std::int32_t y, Pixel32* row);
+
+  std::unique_ptr<ByteSource> bytes_;  // giflib reads from it
+  std::unique_ptr<GifFirstImage> image_;
+  const bool coversWholeRows_;  // the image spans the screen's width
+  std::vector<Pixel32> row_;
+  std::int32_t rowHeld_ = -1;  // which row `row_` holds
+  std::int32_t nextRow_ = 0;
+  int nextLine_ = 0;  // the image's next stored line
+  bool broken_ = false;
+  std::string warning_;
+  std::string error_;
+};
+
+}  // namespace tessaglyph

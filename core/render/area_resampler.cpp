@@ -1,0 +1,133 @@
+#include "render/area_resampler.h"
+
+#include <algorithm>
+
+namespace tessaglyph {
+namespace {
+
+// The length two intervals [a0, a1) and [b0, b1) share.
+std::uint64_t Overlap(std::uint64_t a0, std::uint64_t a1, std::uint64_t b0, std::uint64_t b1) {
+  return std::min(a1, b1) - std::max(a0, b0);
+}
+
+}  // namespace
+
+AreaResampler::AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines)
+    : source_(source),
+      columns_(columns),
+      lines_(lines),
+      width_(static_cast<std::uint64_t>(source.Width())),
+      height_(static_cast<std::uint64_t>(source.Height())),
+      reducedRow_(static_cast<std::size_t>(columns)),
+      lineSums_(static_cast<std::size_t>(columns)),
+      line_(static_cast<std::size_t>(columns)) {
+  PlanColumns();
+}
+
+// Measured in units of 1/columns of a pixel, pixel i spans [i*columns,
+// (i+1)*columns) and cell x spans [x*W, (x+1)*W), so every overlap is a whole
+// number and the weights of one cell add up to W.
+void AreaResampler::PlanColumns() {
+  const auto cells = static_cast<std::uint64_t>(columns_);
+  firstPixel_.reserve(cells);
+  firstWeight_.reserve(cells + 1);
+  for (std::uint64_t x = 0; x < cells; ++x) {
+    const std::uint64_t begin = x * width_;
+    const std::uint64_t end = begin + width_;
+    const std::uint64_t first = begin / cells;
+    const std::uint64_t last = (end - 1) / cells;
+    firstPixel_.push_back(static_cast<std::int32_t>(first));
+    firstWeight_.push_back(weights_.size());
+    for (std::uint64_t i = first; i <= last; ++i) {
+      weights_.push_back(static_cast<std::uint32_t>(Overlap(i * cells, (i + 1) * cells, begin, end)));
+    }
+  }
+  firstWeight_.push_back(weights_.size());
+}
+
+// Red and blue of a pixel 32 bits apart in one word, so that one addition
+// sums both: blue cannot carry into red before 2^24 pixels.
+constexpr std::uint64_t RedAndBlue(Pixel32 p) { return (std::uint64_t{p & 0xFF0000u} << 16) | (p & 0xFFu); }
+constexpr std::size_t kMostPackedPixels = std::size_t{1} << 24;
+
+bool AreaResampler::ReduceSourceRow(std::int32_t row) {
+  const Pixel32* pixels = source_.Row(row);
+  if (pixels == nullptr) return false;
+  // Only a cell's first and last pixel can lie partly outside it; the ones
+  // between weigh a whole pixel (columns units) each, so they are summed
+  // plainly, red and blue together, and weighed once.
+  const std::uint64_t whole = static_cast<std::uint64_t>(columns_);
+  for (std::size_t x = 0; x < reducedRow_.size(); ++x) {
+    const Pixel32* pixel = pixels + firstPixel_[x];
+    const std::size_t first = firstWeight_[x];
+    const std::size_t last = firstWeight_[x + 1] - 1;
+    ChannelSums sums;
+    const auto addWeighted = [&](std::size_t k) {
+      const Pixel32 edge = pixel[k - first];
+      sums.red += weights_[k] * RedOf(edge);
+      sums.green += weights_[k] * GreenOf(edge);
+      sums.blue += weights_[k] * BlueOf(edge);
+    };
+    addWeighted(first);
+    if (last != first) addWeighted(last);
+    for (std::size_t from = 1; from + 1 <= last - first; from += kMostPackedPixels) {
+      const std::size_t to = std::min(last - first, from + kMostPackedPixels);
+      std::uint64_t redAndBlue = 0;
+      std::uint64_t green = 0;
+      for (std::size_t i = from; i < to; ++i) {
+        redAndBlue += RedAndBlue(pixel[i]);
+        green += GreenOf(pixel[i]);
+      }
+      sums.red += whole * (redAndBlue >> 32);
+      sums.green += whole * green;
+      sums.blue += whole * (redAndBlue & 0xFFFFFFFFu);
+    }
+    reducedRow_[x] = sums;
+  }
+  reducedRowIndex_ = row;
+  return true;
+}
+
+// Rows are measured the same way in units of 1/lines: line y spans
+// [y*H, (y+1)*H).
+const CellAverage* AreaResampler::Line(std::int32_t y) {
+  const auto lines = static_cast<std::uint64_t>(lines_);
+  const std::uint64_t begin = static_cast<std::uint64_t>(y) * height_;
+  const std::uint64_t end = begin + height_;
+  std::fill(lineSums_.begin(), lineSums_.end(), WideSums{});
+  for (std::uint64_t row = begin / lines; row <= (end - 1) / lines; ++row) {
+    if (static_cast<std::int64_t>(row) != reducedRowIndex_ && !ReduceSourceRow(static_cast<std::int32_t>(row))) {
+      return nullptr;
+    }
+    const Wide weight = Overlap(row * lines, (row + 1) * lines, begin, end);
+    for (std::size_t x = 0; x < lineSums_.size(); ++x) {
+      lineSums_[x].red += weight * reducedRow_[x].red;
+      lineSums_[x].green += weight * reducedRow_[x].green;
+      lineSums_[x].blue += weight * reducedRow_[x].blue;
+    }
+  }
+  Finish();
+  return line_.data();
+}
+
+// Every cell's weights add up to W * H; the means are rounded halves up.
+// Pictures of fewer than 2^52 pixels keep every total within 64 bits, where
+// dividing is several times cheaper.
+void AreaResampler::Finish() {
+  const Wide area = Wide{width_} * height_;
+  const auto mean = [area](Wide total) {
+    if (area < (Wide{1} << 52)) {
+      const auto narrowArea = static_cast<std::uint64_t>(area);
+      return Wide{(2 * static_cast<std::uint64_t>(total) + narrowArea) / (2 * narrowArea)};
+    }
+    return (2 * total + area) / (2 * area);
+  };
+  for (std::size_t x = 0; x < line_.size(); ++x) {
+    const WideSums& sums = lineSums_[x];
+    line_[x] = {static_cast<std::uint16_t>(mean(sums.red + sums.green + sums.blue)),
+                static_cast<std::uint8_t>(mean(sums.red)), static_cast<std::uint8_t>(mean(sums.green)),
+                static_cast<std::uint8_t>(mean(sums.blue))};
+  }
+}
+
+}  // namespace tessaglyph

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "picture/pixel_source.h"
+
+namespace tessaglyph {
+
+// The mean colour of the part of a picture one character stands for.
+struct CellAverage {
+  std::uint16_t sum = 0;  // the mean of red + green + blue, rounded halves up
+  std::uint8_t red = 0;   // each channel's own mean, rounded halves up
+  std::uint8_t green = 0;
+  std::uint8_t blue = 0;
+};
+
+// Shrinks or enlarges a picture to columns x lines cells by an exact area
+// average: cell (x, y) covers the picture's columns x*W/columns to
+// (x+1)*W/columns and rows y*H/lines to (y+1)*H/lines as real numbers, and
+// every pixel counts by the area it shares with that rectangle. Rows of the
+// source are read once, in order, and only the latest is kept, so memory
+// grows with the number of columns, never with the picture.
+class AreaResampler {
+ public:
+  // Borrows source (at least 1 x 1) for its whole life; columns and lines
+  // are at least 1.
+  AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines);
+
+  std::int32_t Columns() const { return columns_; }
+  std::int32_t Lines() const { return lines_; }
+
+  // Line y of cells (asked for in order 0, 1, 2, ...), valid until the next
+  // call; nullptr when the source failed to deliver a row (its Error() says
+  // why).
+  const CellAverage* Line(std::int32_t y);
+
+ private:
+  __extension__ using Wide = unsigned __int128;
+  struct ChannelSums {
+    std::uint64_t red = 0, green = 0, blue = 0;
+  };
+  struct WideSums {
+    Wide red = 0, green = 0, blue = 0;
+  };
+
+  void PlanColumns();
+  bool ReduceSourceRow(std::int32_t row);
+  void Finish();
+
+  PixelSource& source_;
+  const std::int32_t columns_;
+  const std::int32_t lines_;
+  const std::uint64_t width_;
+  const std::uint64_t height_;
+  // Cell x takes pixels firstPixel_[x] ... with the weights
+  // weights_[firstWeight_[x]] up to weights_[firstWeight_[x + 1]].
+  std::vector<std::int32_t> firstPixel_;
+  std::vector<std::size_t> firstWeight_;
+  std::vector<std::uint32_t> weights_;
+  std::vector<ChannelSums> reducedRow_;  // the latest source row, averaged across
+  std::int64_t reducedRowIndex_ = -1;
+  std::vector<WideSums> lineSums_;
+  std::vector<CellAverage> line_;
+};
+
+}  // namespace tessaglyph

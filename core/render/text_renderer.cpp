@@ -1,0 +1,123 @@
+#include "render/text_renderer.h"
+
+#include <algorithm>
+#include <string>
+
+namespace tessaglyph {
+namespace {
+
+std::string_view LineEndingBytes(LineEnding ending) {
+  switch (ending) {
+    case LineEnding::kLf: return "\n";
+    case LineEnding::kCrLf: return "\r\n";
+    case LineEnding::kCr: break;
+  }
+  return "\r";
+}
+
+// Red and blue are added in one step: with green masked out they sit 16 bits
+// apart, so folding the word onto itself puts red + blue in the low bits.
+inline std::uint32_t SumOf(Pixel32 p) {
+  const std::uint32_t redAndBlue = p & 0x00FF00FFu;
+  return ((redAndBlue + (redAndBlue >> 16)) & 0x3FFu) + ((p >> 8) & 0xFFu);
+}
+
+void RenderRow(const Pixel32* row, std::size_t columns, const char* characterOfSum, char* text) {
+  std::size_t x = 0;
+  for (; x + 4 <= columns; x += 4) {
+    const char a = characterOfSum[SumOf(row[x])];
+    const char b = characterOfSum[SumOf(row[x + 1])];
+    const char c = characterOfSum[SumOf(row[x + 2])];
+    const char d = characterOfSum[SumOf(row[x + 3])];
+    text[x] = a;
+    text[x + 1] = b;
+    text[x + 2] = c;
+    text[x + 3] = d;
+  }
+  for (; x < columns; ++x) text[x] = characterOfSum[SumOf(row[x])];
+}
+
+}  // namespace
+
+TextRenderer::TextRenderer(LineEnding lineEnding, CharacterRamp ramp, OutputFormat format)
+    : lineEnding_(LineEndingBytes(format == OutputFormat::kHtml ? LineEnding::kLf : lineEnding)),
+      ramp_(std::move(ramp)),
+      format_(format) {}
+
+char TextRenderer::Character(int sum) {
+  static const CharacterRamp kBands = CharacterRamp::Bands();
+  return kBands.ByteOfSum()[static_cast<std::size_t>(std::clamp(sum, 0, CharacterRamp::kMaxSum))];
+}
+
+bool TextRenderer::WriteStart(ByteSink& out, std::string_view title, bool dark) const {
+  const std::string start = ColourMarkup(format_).DocumentStart(title, dark);
+  return start.empty() || out.Write(start);
+}
+
+bool TextRenderer::WriteHeader(ByteSink& out) const {
+  std::string header;
+  ColourMarkup(format_).AppendPlain(kHeaderText, header);
+  header.append(lineEnding_).append(lineEnding_);
+  return out.Write(header);
+}
+
+bool TextRenderer::WriteEnd(ByteSink& out) const {
+  const std::string_view end = ColourMarkup(format_).DocumentEnd();
+  return end.empty() || out.Write(end);
+}
+
+template <typename MakeLine>
+bool TextRenderer::WriteLines(std::int32_t count, ByteSink& out, const std::function<void()>& rowDone,
+                              MakeLine makeLine) const {
+  for (std::int32_t y = 0; y < count; ++y) {
+    const std::string* line = makeLine(y);
+    if (line == nullptr || !out.Write(*line)) return false;
+    if (rowDone) rowDone();
+  }
+  return true;
+}
+
+// With one byte per character and no colour every line has the same length,
+// so one buffer holding the line ending is filled in place row after row.
+bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::function<void()>& rowDone) const {
+  const std::int32_t width = pixels.Width();
+  const std::size_t columns = width > 0 ? static_cast<std::size_t>(width) : 0;
+  const bool inPlace = ramp_.SingleBytes() && format_ == OutputFormat::kText;
+  std::string line(inPlace ? columns : 0, '\0');
+  line.append(lineEnding_);
+  return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y) -> const std::string* {
+    if (columns == 0) return &line;
+    const Pixel32* row = pixels.Row(y);
+    if (row == nullptr) return nullptr;
+    if (inPlace) {
+      RenderRow(row, columns, ramp_.ByteOfSum().data(), line.data());
+      return &line;
+    }
+    line.clear();
+    ColourMarkup markup(format_);
+    for (std::size_t x = 0; x < columns; ++x) {
+      markup.AppendCharacter(ramp_.Of(static_cast<int>(SumOf(row[x]))), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])},
+                             line);
+    }
+    markup.EndLine(line);
+    line.append(lineEnding_);
+    return &line;
+  });
+}
+
+bool TextRenderer::WriteRows(AreaResampler& cells, ByteSink& out, const std::function<void()>& rowDone) const {
+  const auto columns = static_cast<std::size_t>(cells.Columns());
+  std::string line;
+  return WriteLines(cells.Lines(), out, rowDone, [&](std::int32_t y) -> const std::string* {
+    const CellAverage* row = cells.Line(y);
+    if (row == nullptr) return nullptr;
+    line.clear();
+    ColourMarkup markup(format_);
+    for (std::size_t x = 0; x < columns; ++x) markup.AppendCharacter(ramp_.Of(row[x].sum), {row[x].red, row[x].green, row[x].blue}, line);
+    markup.EndLine(line);
+    line.append(lineEnding_);
+    return &line;
+  });
+}
+
+}  // namespace tessaglyph

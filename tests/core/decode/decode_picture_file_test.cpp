@@ -1,0 +1,133 @@
+#include "decode/decode_picture_file.h"
+
+#include <gtest/gtest.h>
+
+#include "support/streamed_road.h"
+#include "support/test_files.h"
+
+namespace tessaglyph {
+namespace {
+
+using testing::TempFolder;
+using testing::WriteFile;
+
+struct Refused {
+  const char* name;
+  std::string path;
+  DecodeStatus status;
+  std::string message;
+};
+
+TEST(DecodePictureFileTest, RefusesWhatIsNoPictureWithAPlainReason) {
+  TempFolder folder;
+  WriteFile(folder / "empty.bmp", "");
+  WriteFile(folder / "notes.jpg", "just some text\n");
+  WriteFile(folder / "sound.gif", std::string("RIFF\x24\0\0\0WAVEfmt ", 16));
+  std::filesystem::create_directory(folder / "folder.gif");
+
+  const std::vector<Refused> cases = {
+      {"missing", folder / "missing.jpg", DecodeStatus::kCannotOpen, "cannot open: No such file or directory"},
+      {"folder", folder / "folder.gif", DecodeStatus::kCannotOpen, "cannot open: it is a folder, not a file"},
+      {"device", "/dev/zero", DecodeStatus::kCannotOpen, "cannot open: not a regular file"},
+      {"empty", folder / "empty.bmp", DecodeStatus::kNotAPicture, "empty file"},
+      {"text", folder / "notes.jpg", DecodeStatus::kNotAPicture, "not a BMP, JPEG, GIF, PNG or WebP picture"},
+      {"riff", folder / "sound.gif", DecodeStatus::kNotAPicture, "not a BMP, JPEG, GIF, PNG or WebP picture"},
+  };
+  for (const Refused& refused : cases) {
+    const DecodeResult result = DecodePictureFile(refused.path);
+    EXPECT_EQ(result.status, refused.status) << refused.name;
+    EXPECT_EQ(result.message, refused.message) << refused.name;
+    EXPECT_FALSE(result.picture.IsLoaded()) << refused.name;
+    EXPECT_FALSE(OpenPictureSource(refused.path).source) << refused.name;
+  }
+}
+
+TEST(DecodePictureFileTest, RecognisesTheFormatFromTheContentNotTheName) {
+  TempFolder folder;
+  WriteFile(folder / "photo.jpg", testing::MakeTransparentGif());
+  WriteFile(folder / "photo.gif", testing::MakeBmp24(2, 1, {MakePixel(1, 2, 3), MakePixel(4, 5, 6)}));
+
+  const DecodeResult gif = DecodePictureFile(folder / "photo.jpg");
+  ASSERT_TRUE(gif.Ok()) << gif.message;
+  EXPECT_EQ(gif.picture.PixelAt(0, 0), kWhitePixel);
+
+  const DecodeResult bmp = DecodePictureFile(folder / "photo.gif");
+  ASSERT_TRUE(bmp.Ok()) << bmp.message;
+  EXPECT_EQ(bmp.picture.Width(), 2);
+  EXPECT_EQ(bmp.picture.PixelAt(1, 0), MakePixel(4, 5, 6));
+}
+
+TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
+  const std::string jpeg = std::string(TESSAGLYPH_TEST_DATA) + "/../../res/sample.jpg";
+  if (!std::filesystem::exists(jpeg)) GTEST_SKIP() << "no sample picture";
+  const DecodeResult whole = DecodePictureFile(jpeg);
+  ASSERT_TRUE(whole.Ok()) << whole.message;
+  for (const bool decodeAhead : {false, true}) {
+    DecodeOptions options;
+    options.decodeAhead = decodeAhead;
+    PictureSourceResult streamed = OpenPictureSource(jpeg, options);
+    ASSERT_TRUE(streamed.source) << streamed.message;
+    ASSERT_EQ(streamed.source->Width(), whole.picture.Width());
+    ASSERT_EQ(streamed.source->Height(), whole.picture.Height());
+    for (std::int32_t y = 0; y < whole.picture.Height(); ++y) {
+      const Pixel32* row = streamed.source->Row(y);
+      ASSERT_NE(row, nullptr);
+      ASSERT_TRUE(std::equal(row, row + whole.picture.Width(), whole.picture.RowAt(y))) << "row " << y;
+    }
+  }
+}
+
+// Decoding ahead goes round its ring of row batches many times on a tall
+// picture, and holds one row a batch on a very wide one.
+TEST(DecodePictureFileTest, DecodingAheadKeepsEveryRowInPlace) {
+  for (const auto [width, height] : {std::pair{3, 1000}, std::pair{140000, 5}}) {
+    std::vector<Pixel32> pixels;
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) pixels.push_back(MakePixel(y % 251, x % 241, (x + y) % 239));
+    }
+    const std::string bmp = testing::MakeBmp24(width, height, pixels);
+    testing::ExpectStreamedAsWhole(std::vector<std::uint8_t>(bmp.begin(), bmp.end()), true,
+                                   DecodeOptions::kDefaultMaxPixels);
+  }
+}
+
+// A bottom-up BMP streams its top row from the end of the file: a file cut
+// short after opening must fail with a reason, not give stray bytes.
+TEST(DecodePictureFileTest, BottomUpBmpCutShortAfterOpeningFailsItsFirstRow) {
+  TempFolder folder;
+  const int width = 3000, height = 100;
+  const std::string path = folder / "tall.bmp";
+  WriteFile(path, testing::MakeBmp24(width, height, std::vector<Pixel32>(width * height, MakePixel(9, 8, 7))));
+  PictureSourceResult opened = OpenPictureSource(path);
+  ASSERT_TRUE(opened.source) << opened.message;
+  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+  EXPECT_EQ(opened.source->Row(0), nullptr);
+  EXPECT_EQ(opened.source->Error(), "cannot read: the file shrank while it was read");
+}
+
+}  // namespace
+}  // namespace tessaglyph
+
+namespace tessaglyph {
+namespace {
+
+// The memory a picture needs is counted from its header: a progressive JPEG
+// keeps every coefficient, and a caller that keeps the whole picture adds its
+// pixels. 4096 x 4096 CMYK: 128 MiB of coefficients, 64 MiB of pixels.
+TEST(DecodePictureFileTest, CountsDecodingMemoryFromTheHeaderAgainstTheBudget) {
+  const std::string cmyk = std::string(TESSAGLYPH_TEST_DATA) + "/bad/jpeg-progressive-cmyk-4096x4096-data-ends-early.jpg";
+  for (const auto& [keepsPicture, opens] : {std::pair{false, true}, {true, false}}) {
+    MemoryBudget budget(std::uint64_t{160} << 20, "");
+    DecodeOptions options;
+    options.memory = &budget;
+    options.keepsPicture = keepsPicture;
+    const PictureSourceResult opened = OpenPictureSource(cmyk, options);
+    EXPECT_EQ(opened.source != nullptr, opens) << opened.message;
+    if (!opens) {
+      EXPECT_EQ(opened.message, "JPEG of 4096x4096 pixels needs 197 MiB of memory to decode, more than the limit of 160 MiB");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessaglyph
