@@ -1,6 +1,5 @@
 #include "converter_app.h"
 
-#include <QStringList>
 
 #include "converter_dialog.h"
 
@@ -11,12 +10,11 @@ ConverterApp::ConverterApp(int& argc, char** argv) : application_(argc, argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("example.quorvandel.Tessaglyph"));
 }
 
-bool ConverterApp::InitInstance() {
+bool ConverterApp::InitInstance(const std::optional<QString>& picture) {
   ConverterDialog dialog(dialogs_, launcher_);
   // "tessaglyph PICTURE", as a file manager's "Open with" runs it.
-  const QStringList arguments = QCoreApplication::arguments();
-  if (arguments.size() > 1) {
-    dialog.OpenStartupPicture(arguments[1]);
+  if (picture) {
+    dialog.OpenStartupPicture(*picture);
   }
   dialog.exec();
   return false;

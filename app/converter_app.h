@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QApplication>
+#include <QString>
+#include <optional>
 
 #include "qt_dialogs.h"
 #include "xdg_launcher.h"
@@ -13,9 +15,10 @@ class ConverterApp {
  public:
   ConverterApp(int& argc, char** argv);
 
-  // Runs the converter window until it is closed. Always returns false: once
-  // the window is gone there is nothing left to run.
-  bool InitInstance();
+  // Runs the converter window, with picture (a path or a URI) opened once it
+  // is up, until it is closed. Always returns false: once the window is gone
+  // there is nothing left to run.
+  bool InitInstance(const std::optional<QString>& picture);
 
  private:
   QApplication application_;

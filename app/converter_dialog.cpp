@@ -14,15 +14,13 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStyle>
 #include <QUrl>
 
 #include "about_dialog.h"
-#include "render/area_resampler.h"
-#include "decode/decode_picture_file.h"
 #include "main_dialog_template.h"
 #include "output/output_file.h"
-#include "decode/picture_loader.h"
 #include "progress_stepper.h"
 #include "resource_ids.h"
 #include "resource_loader.h"
@@ -59,6 +57,15 @@ QString FirstDroppedPath(const QMimeData& drop) {
     return QString();
   }
   return QDir::toNativeSeparators(urls.first().toLocalFile());
+}
+
+// "scheme:..." as a desktop hands over a file it names by URI; a path
+// holds a slash before any colon, or no colon at all.
+bool IsUri(const QString& argument) {
+  static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+  const QRegularExpressionMatch match = scheme.match(argument);
+  return match.hasMatch() && (argument.mid(match.capturedLength()).startsWith(QLatin1String("//")) ||
+                              match.captured().compare(QLatin1String("file:"), Qt::CaseInsensitive) == 0);
 }
 
 // The one picture extension longer than three letters.
@@ -187,6 +194,13 @@ void ConverterDialog::OnSysCommand(unsigned commandId) {
 
 void ConverterDialog::OnCloseButton() { reject(); }
 
+void ConverterDialog::done(int result) {
+  // Closed while loading: the picture is no longer wanted.
+  load_.reset();
+  unsetCursor();
+  QDialog::done(result);
+}
+
 void ConverterDialog::OnAbout() {
   AboutDialog about(dialogs_, launcher_, this);
   about.exec();
@@ -301,9 +315,25 @@ void ConverterDialog::dropEvent(QDropEvent* event) {
 }
 
 void ConverterDialog::OpenStartupPicture(const QString& argument) {
-  if (!argument.isEmpty()) {
-    PostDropFiles({QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath())});
+  if (argument.isEmpty()) {
+    return;
   }
+  if (!IsUri(argument)) {
+    PostDropFiles({QUrl::fromLocalFile(QFileInfo(argument).absoluteFilePath())});
+    return;
+  }
+  const QUrl url(argument);
+  if (url.isLocalFile() && (url.host().isEmpty() || url.host() == QLatin1String("localhost"))) {
+    PostDropFiles({QUrl::fromLocalFile(url.toLocalFile())});
+    return;
+  }
+  QMetaObject::invokeMethod(
+      this,
+      [this, argument] {
+        ReportFileError(QStringLiteral("Could not open File ") + argument +
+                        QStringLiteral("\rOnly files on this computer can be opened."));
+      },
+      Qt::QueuedConnection);
 }
 
 void ConverterDialog::PostDropFiles(const QList<QUrl>& files) {
@@ -335,45 +365,69 @@ void ConverterDialog::SetInputPicture(const QString& path) {
     ReportFileError(QStringLiteral("Could not open File ") + path + QStringLiteral("\rPlease verify the file name."));
     return;
   }
-  // The boxes change only once the picture is in: a file that does not
-  // decode leaves the window as it was.
-  if (!LoadPicture(path)) {
-    return;
-  }
-  builder_.ControlAs<QLineEdit>(IDC_INPUT_PATH)->setText(path);
-  builder_.ControlAs<QLineEdit>(IDC_OUTPUT_PATH)->setText(DerivedOutputPath(path));
+  LoadPicture(path);
 }
 
-bool ConverterDialog::LoadPicture(const QString& path) {
-  // A helper thread decodes while this one keeps the rows and reduces them
-  // to the preview, so the picture is read once and the preview is ready
-  // when the decoding is.
-  DecodeOptions options;
-  options.decodeAhead = true;
-  options.keepsPicture = true;
-  DecodeStatus status = DecodeStatus::kOk;
-  std::string message;
-  const std::unique_ptr<PictureLoader> loader =
-      PictureLoader::Open(OpenPictureSource(QFile::encodeName(path).toStdString(), options), options, status,
-                          message);
-  QImage preview = loader ? ReducedPreview(*loader) : QImage();
-  DecodeResult decoded = loader ? loader->TakePicture() : DecodeResult::Failure(status, message);
-  if (!decoded.Ok()) {
-    ReportFileError(QStringLiteral("Could not read picture ") + path + QLatin1Char('\r') +
-                    AsSentence(decoded.message));
-    return false;
+void ConverterDialog::LoadPicture(const QString& path) {
+  const qreal ratio = devicePixelRatioF();
+  // The old job goes first: its cancel must not wait for the new one to start.
+  load_.reset();
+  load_ = std::make_unique<PictureLoadJob>(
+      path, [ratio](int width, int height) { return (QSizeF(PreviewSize(width, height)) * ratio).toSize(); },
+      [this, path, ratio](PictureLoadJob::Outcome outcome) {
+        outcome.preview.setDevicePixelRatio(ratio);
+        OnPictureLoaded(path, std::move(outcome));
+      });
+  setCursor(Qt::BusyCursor);
+}
+
+void ConverterDialog::OnPictureLoaded(const QString& path, PictureLoadJob::Outcome outcome) {
+  load_.reset();
+  unsetCursor();
+  // The boxes change only once the picture is in: a file that does not
+  // decode leaves the window as it was.
+  if (outcome.kind != PictureLoadJob::Outcome::Kind::kLoaded) {
+    ReportLoadFailure(path, outcome);
+    return;
   }
+  TakePicture(path, outcome);
+  if (!outcome.message.empty()) {
+    // The damaged picture is on screen before the box speaks of it.
+    if (isVisible()) {
+      repaint();
+    }
+    ReportLoadWarning(path, outcome.message);
+  }
+}
+
+void ConverterDialog::TakePicture(const QString& path, PictureLoadJob::Outcome& loaded) {
   // The view points into the old pixels: let it go before they do.
   pictureView_ = QImage();
-  preview_ = preview.isNull() ? QPixmap() : QPixmap::fromImage(std::move(preview));
-  picture_ = std::move(decoded.picture);
+  preview_ = loaded.preview.isNull() ? QPixmap() : QPixmap::fromImage(std::move(loaded.preview));
+  picture_ = std::move(loaded.picture);
   picturePath_ = path;
   pictureView_ = QImage(reinterpret_cast<const uchar*>(picture_.Data()), picture_.Width(), picture_.Height(),
                         static_cast<qsizetype>(picture_.Width()) * static_cast<qsizetype>(sizeof(Pixel32)),
                         QImage::Format_RGB32);
   update();
   resolutionEdit_->setText(ResolutionText(picture_.Width(), picture_.Height()));
-  return true;
+  builder_.ControlAs<QLineEdit>(IDC_INPUT_PATH)->setText(path);
+  builder_.ControlAs<QLineEdit>(IDC_OUTPUT_PATH)->setText(DerivedOutputPath(path));
+}
+
+void ConverterDialog::ReportLoadFailure(const QString& path, const PictureLoadJob::Outcome& failed) {
+  QString text = QStringLiteral("Could not read picture ") + path + QLatin1Char('\r') + AsSentence(failed.message);
+  if (failed.refusedForMemory) {
+    // The converter streams the rows and never holds the whole picture.
+    text += QStringLiteral("\rThe command-line converter tessaglyph-cli converts it; "
+                           "its --max-memory option raises the limit where needed.");
+  }
+  ReportFileError(text);
+}
+
+void ConverterDialog::ReportLoadWarning(const QString& path, const std::string& warning) {
+  dialogs_.MessageBox(this, QStringLiteral("Picture ") + path + QStringLiteral(" may be damaged\r") + AsSentence(warning),
+                      windowTitle(), Dialogs::Icon::kExclamation, Dialogs::Buttons::kOk);
 }
 
 void ConverterDialog::ReportFileError(const QString& text) {
@@ -381,9 +435,13 @@ void ConverterDialog::ReportFileError(const QString& text) {
 }
 
 QString ConverterDialog::DerivedOutputPath(const QString& inputPath) {
-  // Any other name loses its last four characters, whatever they are.
-  const qsizetype extension = EndsInJpeg(inputPath) ? 5 : 4;
-  return inputPath.left(std::max<qsizetype>(0, inputPath.size() - extension)) + QStringLiteral(".txt");
+  // As the converter names its texts: a leading dot starts a hidden name,
+  // not an extension.
+  const qsizetype nameStart = inputPath.lastIndexOf(QLatin1Char('/')) + 1;
+  const qsizetype dot = inputPath.lastIndexOf(QLatin1Char('.'));
+  const QStringView name = QStringView(inputPath).mid(nameStart);
+  const bool hasExtension = dot > nameStart && name != QLatin1String("..");
+  return (hasExtension ? inputPath.left(dot) : inputPath) + QStringLiteral(".txt");
 }
 
 QString ConverterDialog::ResolutionText(int width, int height) {
@@ -427,30 +485,6 @@ void ConverterDialog::PaintPreview() {
   }
   QPainter painter(this);
   painter.drawPixmap(kPreviewOrigin, preview);
-}
-
-// An area average of the rows as the loader decodes them, at the screen's
-// pixel ratio; null when the preview would be empty or the rows failed.
-QImage ConverterDialog::ReducedPreview(PictureLoader& loader) {
-  const qreal ratio = devicePixelRatioF();
-  const QSize size = (QSizeF(PreviewSize(loader.Width(), loader.Height())) * ratio).toSize();
-  if (size.isEmpty()) {
-    return QImage();
-  }
-  AreaResampler resampler(loader, size.width(), size.height());
-  QImage preview(size, QImage::Format_RGB32);
-  for (int y = 0; y < size.height(); ++y) {
-    const CellAverage* cells = resampler.Line(y);
-    if (cells == nullptr) {
-      return QImage();
-    }
-    auto* line = reinterpret_cast<QRgb*>(preview.scanLine(y));
-    for (int x = 0; x < size.width(); ++x) {
-      line[x] = qRgb(cells[x].red, cells[x].green, cells[x].blue);
-    }
-  }
-  preview.setDevicePixelRatio(ratio);
-  return preview;
 }
 
 const QPixmap& ConverterDialog::ScaledPreview() {

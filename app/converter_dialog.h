@@ -9,10 +9,13 @@
 #include <QSize>
 #include <QString>
 #include <QUrl>
+#include <memory>
+#include <string>
 
 #include "dialog_builder.h"
 #include "dialogs.h"
 #include "picture/working_picture.h"
+#include "picture_load_job.h"
 
 class QLineEdit;
 class QMenu;
@@ -24,7 +27,6 @@ namespace tessaglyph {
 
 class Launcher;
 class OutputFile;
-class PictureLoader;
 
 // The converter window: choose a picture (browse or drop), see its resolution
 // and a preview, pick the output text file, and convert it with Process.
@@ -53,21 +55,27 @@ class ConverterDialog : public QDialog {
   void PostDropFiles(const QList<QUrl>& files);
   // The picture named on the command line comes in exactly as a drop of it
   // would, once the window is up; a relative name is taken from the working
-  // folder.
+  // folder, a file: URI as its local path. A URI of another scheme is refused
+  // with a message.
   void OpenStartupPicture(const QString& argument);
   void OnSysCommand(unsigned commandId);
   void OnPaint();
   void OnBrowseInput();
   void OnAbout();
   void OnCloseButton();
+  // Every way of closing the window ends here, and cancels a load under way.
+  void done(int result) override;
   void OnProcess();
   void OnBrowseOutput();
 
   void SetInputPicture(const QString& path);
-  // Decodes the picture at path and makes it the working picture, with its
-  // resolution shown and the window repainted. A file that does not decode is
-  // reported and changes nothing. Returns whether the picture was taken.
-  bool LoadPicture(const QString& path);
+  // Starts decoding the picture at path off the event loop, in place of any
+  // load still running, with a busy cursor meanwhile. Once it is decoded it
+  // becomes the working picture: path boxes, resolution and preview change
+  // together, and then a warning the decoder had is shown. A file that does
+  // not decode is reported and changes nothing.
+  void LoadPicture(const QString& path);
+  bool IsLoading() const { return load_ != nullptr; }
 
   // The preview's size for a picture of width x height (both at least 1):
   // as large as the box allows with the picture's proportions, truncated.
@@ -75,7 +83,8 @@ class ConverterDialog : public QDialog {
   // Where the minimised window draws its icon: centred, halves truncated
   // toward zero.
   static QPoint MinimizedIconPosition(QSize client, QSize icon);
-  // The input path less its last four characters (its extension), plus ".txt".
+  // The input path with its extension (from the last dot of the file name
+  // on) replaced by ".txt", or ".txt" added when the name has none.
   static QString DerivedOutputPath(const QString& inputPath);
   static QString ResolutionText(int width, int height);
 
@@ -104,8 +113,11 @@ class ConverterDialog : public QDialog {
   bool IsAPicture(const QString& outputPath) const;
   bool WriteText(const QString& outputPath, QString& error);
   void RenderInto(OutputFile& out, QProgressBar& progress);
+  void OnPictureLoaded(const QString& path, PictureLoadJob::Outcome outcome);
+  void TakePicture(const QString& path, PictureLoadJob::Outcome& loaded);
+  void ReportLoadFailure(const QString& path, const PictureLoadJob::Outcome& failed);
+  void ReportLoadWarning(const QString& path, const std::string& warning);
   void PaintPreview();
-  QImage ReducedPreview(PictureLoader& loader);
   const QPixmap& ScaledPreview();
 
   Dialogs& dialogs_;
@@ -127,6 +139,8 @@ class ConverterDialog : public QDialog {
   QPixmap preview_;
   QIcon appIcon_;
   QMenu* systemMenu_ = nullptr;
+  // The load under way, if any; replacing or destroying it cancels it.
+  std::unique_ptr<PictureLoadJob> load_;
 };
 
 }  // namespace tessaglyph

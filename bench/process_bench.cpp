@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
   tessaglyph::ConverterDialog dialog(dialogs, launcher);
   dialog.show();
   dialog.SetInputPicture(QString::fromLocal8Bit(argv[1]));
+  while (dialog.IsLoading()) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
   qobject_cast<QLineEdit*>(dialog.Control(tessaglyph::IDC_OUTPUT_PATH))->setText(QString::fromLocal8Bit(argv[2]));
   QApplication::processEvents();
 

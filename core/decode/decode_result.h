@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,6 +42,9 @@ struct DecodeOptions {
   // Set by a caller that keeps every pixel of the picture (the window's
   // working picture): they then count in its decoding memory, too.
   bool keepsPicture = false;
+  // Set by a caller that may give up on the picture: once it holds true, a
+  // decoder stops between row batches and during long opens, and fails.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // Reserves the memory a picture needs to decode, worked out from its header,

@@ -21,7 +21,10 @@ void ExpectOneStopMessage(const ScriptedDialogs& dialogs, const QString& text) {
 
 class DropTest : public WindowTest {
  protected:
-  void Drop(const QStringList& paths) { Dialog().OnDropFiles(*DropOf(paths)); }
+  void Drop(const QStringList& paths) {
+    Dialog().OnDropFiles(*DropOf(paths));
+    AwaitLoad();
+  }
 };
 
 TEST_F(DropTest, AcceptsPictureNamesInAnyCaseAndNamesTheTextAfterThem) {
@@ -66,7 +69,7 @@ TEST_F(DropTest, DropsAndTheStartUpPictureAreTakenOnceTheEventLoopRuns) {
   Dialog().OpenStartupPicture("photo.jpeg");
   QDir::setCurrent(workingFolder);
   EXPECT_EQ(Text(IDC_INPUT_PATH), "") << "taken before the window was up";
-  QCoreApplication::sendPostedEvents();
+  AwaitLoad();
   EXPECT_EQ(Text(IDC_INPUT_PATH), photo);
   EXPECT_EQ(Text(IDC_OUTPUT_PATH), photo.chopped(5) + ".txt");
 
@@ -123,6 +126,7 @@ TEST_F(DropTest, WindowTakesDragsOfLocalFilesOnly) {
 TEST_F(WindowTest, BrowseOffersTheFourPictureTypesUnderItsTitle) {
   dialogs_.QueueFileDialogCancel();
   Dialog().OnBrowseInput();
+  AwaitLoad();
   ASSERT_EQ(dialogs_.FileDialogs().size(), 1u);
   const ScriptedDialogs::FileDialogCall& call = dialogs_.FileDialogs().front();
   EXPECT_EQ(call.kind, ScriptedDialogs::FileDialogKind::kOpen);
@@ -140,9 +144,10 @@ TEST_F(WindowTest, BrowseOffersTheFourPictureTypesUnderItsTitle) {
 
 TEST_F(WindowTest, BrowseCancelledChangesNothing) {
   const QString first = WritePicture("first.bmp", 6, 4);
-  Dialog().SetInputPicture(first);
+  Load(first);
   dialogs_.QueueFileDialogCancel();
   Dialog().OnBrowseInput();
+  AwaitLoad();
   EXPECT_EQ(Text(IDC_INPUT_PATH), first);
   EXPECT_EQ(Text(IDC_RESOLUTION), "6x4 Pixels");
   EXPECT_TRUE(dialogs_.MessageBoxes().empty());
@@ -152,21 +157,22 @@ TEST_F(WindowTest, BrowseTakesAnyNameWithoutAnExtensionCheck) {
   const QString path = WritePicture("photo.tiff", 2, 2);
   dialogs_.QueueFileChoice(path);
   Dialog().OnBrowseInput();
+  AwaitLoad();
   EXPECT_EQ(Text(IDC_INPUT_PATH), path);
-  EXPECT_EQ(Text(IDC_OUTPUT_PATH), QString::fromStdString(folder_ / "photo..txt"));
+  EXPECT_EQ(Text(IDC_OUTPUT_PATH), QString::fromStdString(folder_ / "photo.txt"));
 }
 
 TEST_F(WindowTest, NewChoiceReplacesAnOutputNameTypedEarlier) {
   qobject_cast<QLineEdit*>(Dialog().Control(IDC_OUTPUT_PATH))->setText("/somewhere/else.txt");
   const QString path = WritePicture("p.bmp", 2, 2);
-  Dialog().SetInputPicture(path);
+  Load(path);
   EXPECT_EQ(Text(IDC_OUTPUT_PATH), path.chopped(4) + ".txt");
 }
 
 TEST_F(WindowTest, ReadOnlyPictureIsAccepted) {
   const QString path = WritePicture("locked.bmp", 3, 2);
   ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
-  Dialog().SetInputPicture(path);
+  Load(path);
   EXPECT_TRUE(dialogs_.Unused());
   EXPECT_EQ(Text(IDC_INPUT_PATH), path);
   EXPECT_EQ(Text(IDC_RESOLUTION), "3x2 Pixels");
@@ -174,7 +180,7 @@ TEST_F(WindowTest, ReadOnlyPictureIsAccepted) {
 
 TEST_F(WindowTest, MissingFileIsReportedAndChangesNothing) {
   const QString missing = QString::fromStdString(folder_ / "missing.bmp");
-  Dialog().SetInputPicture(missing);
+  Load(missing);
   ExpectOneStopMessage(dialogs_, "Could not open File " + missing + kVerifyName);
   EXPECT_EQ(Text(IDC_INPUT_PATH), "");
   EXPECT_EQ(Text(IDC_OUTPUT_PATH), "");
@@ -190,12 +196,12 @@ class UndecodableTest : public WindowTest, public ::testing::WithParamInterface<
 
 TEST_P(UndecodableTest, IsReportedAndLeavesThePreviousPictureInPlace) {
   const QString good = WritePicture("good.bmp", 40, 20, kBlue);
-  Dialog().SetInputPicture(good);
+  Load(good);
   const QImage before = OwnPainting();
   ASSERT_EQ(BoundsOf(before, kBlue), QRect(20, 105, 210, 105));
 
   const QString bad = WriteBytes(GetParam().name, GetParam().bytes);
-  Dialog().SetInputPicture(bad);
+  Load(bad);
   ASSERT_EQ(dialogs_.MessageBoxes().size(), 1u);
   const ScriptedDialogs::MessageBoxCall& box = dialogs_.MessageBoxes().front();
   // The decoder's reason follows as a sentence of its own.
@@ -240,7 +246,7 @@ TEST_F(WindowTest, ResolutionShowsWidthByHeightInPixels) {
     const char* text;
   } rows[] = {{640, 480, "640x480 Pixels"}, {1, 1, "1x1 Pixels"}, {1024, 7, "1024x7 Pixels"}};
   for (const auto& row : rows) {
-    Dialog().SetInputPicture(WritePicture("r.bmp", row.width, row.height));
+    Load(WritePicture("r.bmp", row.width, row.height));
     EXPECT_EQ(Text(IDC_RESOLUTION), row.text);
   }
 }
@@ -248,6 +254,7 @@ TEST_F(WindowTest, ResolutionShowsWidthByHeightInPixels) {
 TEST_F(WindowTest, PictureContentDecidesTheFormatNotTheName) {
   const QString path = WritePicture("really-a-bitmap.gif", 9, 8);
   Dialog().OnDropFiles(*DropOf({path}));
+  AwaitLoad();
   EXPECT_TRUE(dialogs_.Unused());
   EXPECT_EQ(Text(IDC_RESOLUTION), "9x8 Pixels");
 }

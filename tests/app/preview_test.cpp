@@ -41,21 +41,21 @@ TEST_F(WindowTest, PreviewIsDrawnAtTheBoxCornerInItsComputedSize) {
       {16, 16, {20, 105, 105, 105}},   {1, 1, {20, 105, 105, 105}},    {30, 90, {20, 105, 35, 105}},
   };
   for (const auto& row : rows) {
-    Dialog().SetInputPicture(WritePicture("p.bmp", row.width, row.height));
+    Load(WritePicture("p.bmp", row.width, row.height));
     EXPECT_EQ(BoundsOf(OwnPainting(), kRed), row.drawn) << row.width << "x" << row.height;
   }
 }
 
 TEST_F(WindowTest, PreviewOfZeroWidthDrawsNothing) {
-  Dialog().SetInputPicture(WritePicture("needle.bmp", 1, 300));
+  Load(WritePicture("needle.bmp", 1, 300));
   EXPECT_EQ(Text(IDC_RESOLUTION), "1x300 Pixels");
   EXPECT_TRUE(BoundsOf(OwnPainting(), kRed).isNull());
 }
 
 TEST_F(WindowTest, ANewPictureLeavesNoTraceOfThePreviousPreview) {
-  Dialog().SetInputPicture(WritePicture("wide.bmp", 400, 100, kRed));
+  Load(WritePicture("wide.bmp", 400, 100, kRed));
   ASSERT_EQ(BoundsOf(OwnPainting(), kRed), QRect(20, 105, 210, 52));
-  Dialog().SetInputPicture(WritePicture("tall.bmp", 10, 30, kBlue));
+  Load(WritePicture("tall.bmp", 10, 30, kBlue));
   const QImage painting = OwnPainting();
   EXPECT_TRUE(BoundsOf(painting, kRed).isNull());
   EXPECT_EQ(BoundsOf(painting, kBlue), QRect(20, 105, 35, 105));
@@ -71,7 +71,7 @@ TEST_F(WindowTest, ReductionAveragesFineDetail) {
   }
   const std::string path = folder_ / "stripes.bmp";
   WriteFile(path, MakeBmp24(width, height, stripes));
-  Dialog().SetInputPicture(QString::fromStdString(path));
+  Load(QString::fromStdString(path));
   const QImage painting = OwnPainting();
   for (int x = 22; x < 228; x += 7) {
     const int grey = qGray(painting.pixel(x, 150));
@@ -80,7 +80,7 @@ TEST_F(WindowTest, ReductionAveragesFineDetail) {
 }
 
 TEST_F(WindowTest, PreviewShowsOnTheGrabbedWindowBelowTheResolutionLine) {
-  Dialog().SetInputPicture(WritePicture("p.bmp", 64, 48, kBlue));
+  Load(WritePicture("p.bmp", 64, 48, kBlue));
   const QImage window = Dialog().grab().toImage();
   // The group box lays a faint tint over its inside.
   EXPECT_EQ(BoundsOf(window.copy(0, 107, 312, 120), kBlue, 8), QRect(20, 0, 140, 103));

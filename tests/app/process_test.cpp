@@ -27,8 +27,9 @@ class ProcessTest : public WindowTest {
     ExpectOneMessage("Could not write File " + output + "\r" + reason, "File ERROR", Dialogs::Icon::kStop);
   }
   // Loads a picture through the input road; returns the output path derived.
+  using WindowTest::Load;
   std::string Load(const std::string& name, int width, int height) {
-    Dialog().SetInputPicture(WritePicture(name, width, height, MakePixel(90, 90, 90)));
+    Load(WritePicture(name, width, height, MakePixel(90, 90, 90)));
     dialogs_.ClearRecord();
     return Text(IDC_OUTPUT_PATH).toStdString();
   }
@@ -73,7 +74,7 @@ TEST_F(ProcessTest, WritesTheSameBytesAsTheCommandLineConverter) {
   WriteFile(folder_ / "shades.bmp",
             MakeBmp24(3, 2, {MakePixel(0, 0, 0), MakePixel(255, 255, 255), MakePixel(128, 128, 128),
                              MakePixel(1, 100, 200), MakePixel(250, 0, 5), MakePixel(60, 60, 60)}));
-  Dialog().SetInputPicture(picture);
+  Load(picture);
   SetBox(IDC_OUTPUT_PATH, QString::fromStdString(folder_ / "window.txt"));
   Dialog().OnProcess();
   Dialog().OnProcess();  // a second run rewrites the same bytes
@@ -119,7 +120,7 @@ TEST_F(ProcessTest, OutputsThatCannotBeWrittenAreReportedAndKept) {
 TEST_F(ProcessTest, NeverWritesOverThePictureItself) {
   // A picture named photo.txt derives its own name as the output.
   const QString picture = WriteBytes("photo.txt", MakeBmp24(2, 2, std::vector<Pixel32>(4, kBlue)));
-  Dialog().SetInputPicture(picture);
+  Load(picture);
   ASSERT_EQ(Text(IDC_OUTPUT_PATH), picture);
   Dialog().OnProcess();
   ExpectFileError(picture, "It is the picture being converted.");

@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <memory>
 
@@ -26,6 +27,15 @@ class WindowTest : public ::testing::Test {
   WindowTest() : dialog_(std::make_unique<ConverterDialog>(dialogs_, launcher_)) {}
 
   ConverterDialog& Dialog() { return *dialog_; }
+  // Runs the event loop until the load under way, if any, has ended.
+  void AwaitLoad() {
+    QCoreApplication::sendPostedEvents();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return !dialog_->IsLoading(); }, 10000)) << "the load never ended";
+  }
+  void Load(const QString& path) {
+    dialog_->SetInputPicture(path);
+    AwaitLoad();
+  }
   QString Text(int controlId) { return qobject_cast<QLineEdit*>(dialog_->Control(controlId))->text(); }
 
   // A BMP of one colour in the scratch folder; returns its path.

@@ -36,6 +36,7 @@ TEST_F(WindowTest, FrameRunsThroughTheCaptionAndTheResolutionReadsOnItsLabelsBas
     QApplication::setPalette(theme);
     ConverterDialog dialog(dialogs_, launcher_);
     dialog.SetInputPicture(WritePicture("p.bmp", 2, 2));
+    ASSERT_TRUE(QTest::qWaitFor([&dialog] { return !dialog.IsLoading(); }, 10000));
     const QImage shot = dialog.grab().toImage();
     const QRect group = dialog.findChild<QGroupBox*>()->geometry();
     const QColor fill = shot.pixelColor(group.right() - 8, group.bottom() - 8);

@@ -91,7 +91,7 @@ check_desktop_entry() {
   local id=$1 entry=$prefix/share/applications/$1.desktop
   expect_key "$entry" Type Application
   expect_key "$entry" Name Tessaglyph
-  expect_key "$entry" Exec "tessaglyph %f"
+  expect_key "$entry" Exec "tessaglyph %u"
   expect_key "$entry" MimeType "image/bmp;image/jpeg;image/gif;"
   expect_key "$entry" Icon "$id"
   [[ ";$(desktop_key "$entry" Categories)" == *";Graphics;"* ]] || fail "the desktop entry is not in the Graphics category"
