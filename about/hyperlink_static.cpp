@@ -5,8 +5,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -73,6 +72,42 @@ QString QuotedArgument(const QString& argument) {
 }
 
 int CeilToInt(qreal value) { return static_cast<int>(std::ceil(value)); }
+
+// The relative luminance and contrast ratio by which text legibility is judged.
+qreal Linear(qreal channel) {
+  return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+qreal Luminance(const QColor& colour) {
+  return 0.2126 * Linear(colour.redF()) + 0.7152 * Linear(colour.greenF()) + 0.0722 * Linear(colour.blueF());
+}
+
+qreal Contrast(const QColor& a, const QColor& b) {
+  const qreal la = Luminance(a);
+  const qreal lb = Luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A background reads better under white text than under black.
+bool IsDark(const QColor& background) { return Contrast(background, Qt::white) > Contrast(background, Qt::black); }
+
+// colour as it is on a light background; on a dark one, the least lightening
+// of it towards white that reads at 4.5:1 or better.
+QColor ReadableOn(const QColor& background, const QColor& colour) {
+  constexpr qreal kReadable = 4.5;
+  if (!IsDark(background)) {
+    return colour;
+  }
+  constexpr int kSteps = 64;
+  QColor lighter = colour;
+  for (int step = 0; step < kSteps && Contrast(lighter, background) < kReadable; ++step) {
+    const qreal white = static_cast<qreal>(step + 1) / kSteps;
+    lighter = QColor::fromRgbF(static_cast<float>(colour.redF() + (1 - colour.redF()) * white),
+                               static_cast<float>(colour.greenF() + (1 - colour.greenF()) * white),
+                               static_cast<float>(colour.blueF() + (1 - colour.blueF()) * white));
+  }
+  return lighter;
+}
 
 }  // namespace
 
@@ -177,11 +212,11 @@ void HyperlinkStatic::LoadHandCursor() {
 }
 
 QColor HyperlinkStatic::CtlColor() const {
-  if (hovering_) {
-    return hoverColor_;
-  }
-  return visited_ ? visitedColor_ : linkColor_;
+  const QColor& colour = hovering_ ? hoverColor_ : visited_ ? visitedColor_ : linkColor_;
+  return ReadableOn(BackgroundColor(), colour);
 }
+
+QColor HyperlinkStatic::BackgroundColor() const { return palette().color(QPalette::Button); }
 
 void HyperlinkStatic::OnMouseMove() {
   if (hovering_) {
@@ -302,11 +337,12 @@ void HyperlinkStatic::paintEvent(QPaintEvent* event) {
 }
 
 void HyperlinkStatic::DrawFocusMark(QPainter& painter) const {
-  // The style's own mark, as the buttons show it, round the fitted text.
-  QStyleOptionFocusRect option;
-  option.initFrom(this);
-  option.backgroundColor = palette().color(QPalette::Button);
-  style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+  // A dotted frame round the fitted text in the text's own colour: a style's
+  // faint mark would be lost next to the link, this one reads as well as it.
+  QPen pen(CtlColor(), 1, Qt::DotLine);
+  painter.setPen(pen);
+  painter.setBrush(Qt::NoBrush);
+  painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void HyperlinkStatic::mouseMoveEvent(QMouseEvent* event) {
@@ -339,8 +375,6 @@ void HyperlinkStatic::keyPressEvent(QKeyEvent* event) {
   QLabel::keyPressEvent(event);
 }
 
-void HyperlinkStatic::OnEraseBkgnd(QPainter& painter) const {
-  painter.fillRect(rect(), palette().color(QPalette::Button));
-}
+void HyperlinkStatic::OnEraseBkgnd(QPainter& painter) const { painter.fillRect(rect(), BackgroundColor()); }
 
 }  // namespace tessaglyph

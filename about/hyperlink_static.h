@@ -58,7 +58,8 @@ class HyperlinkStatic : public QLabel {
   void FitToText();
   void LoadHandCursor();
 
-  // The text colour of the current state.
+  // The text colour of the current state: its colour as set on a light
+  // background, a lighter variant that reads at 4.5:1 on a dark one.
   QColor CtlColor() const;
   // Hover entry when not hovering yet.
   void OnMouseMove();
@@ -104,6 +105,7 @@ class HyperlinkStatic : public QLabel {
 
  private:
   void OnEraseBkgnd(QPainter& painter) const;
+  QColor BackgroundColor() const;
   void OnOpened(int result);
   void DrawFocusMark(QPainter& painter) const;
 

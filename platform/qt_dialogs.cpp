@@ -1,6 +1,8 @@
 #include "qt_dialogs.h"
 
 #include <QFileDialog>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMessageBox>
 
 namespace tessaglyph {
@@ -28,8 +30,19 @@ QStringList NameFiltersOf(const QList<Dialogs::FileFilter>& filters) {
   return nameFilters;
 }
 
+// Qt's own dialog opens too narrow for its Size, Type and Date columns.
+void GiveRoomForTheColumns(QFileDialog& dialog) {
+  QSize size = dialog.sizeHint().expandedTo(QSize(800, 500));
+  const QWidget* owner = dialog.parentWidget();
+  if (const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen()) {
+    size = size.boundedTo(screen->availableGeometry().size());
+  }
+  dialog.resize(size);
+}
+
 std::optional<QString> RunFileDialog(QFileDialog& dialog, const QList<Dialogs::FileFilter>& filters) {
   dialog.setOption(QFileDialog::DontUseNativeDialog);
+  GiveRoomForTheColumns(dialog);
   dialog.setOption(QFileDialog::HideNameFilterDetails);
   const QStringList nameFilters = NameFiltersOf(filters);
   dialog.setNameFilters(nameFilters);

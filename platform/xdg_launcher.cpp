@@ -279,7 +279,9 @@ void XdgLauncher::OpenUrl(const QString& target, QObject& receiver, ResultHandle
   QObject::connect(wait, &QTimer::timeout, opener, [answer] { answer(kStarted); });
   QObject::connect(opener, &QProcess::errorOccurred, opener, [opener, answer](QProcess::ProcessError error) {
     if (error == QProcess::FailedToStart) {
-      answer(kFileNotFound);
+      // Without the desktop's opener nothing is associated with URLs at all;
+      // "file not found" would leave the user asking which file.
+      answer(kNoAssociation);
       opener->deleteLater();
     }
   });

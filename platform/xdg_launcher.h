@@ -24,7 +24,7 @@ class XdgLauncher final : public Launcher {
 
   // Answers when the opener ends, or with success once it has run for the
   // opener wait; meanwhile the event loop runs on. The opener's failures map
-  // onto the result scale: it cannot be started 2, no such file 2, no handler
+  // onto the result scale: it cannot be started 31, no such file 2, no handler
   // 31, the handler failed 27, anything else (its syntax error, a crash) 1.
   void OpenUrl(const QString& target, QObject& receiver, ResultHandler done) override;
 

@@ -173,6 +173,50 @@ INSTANTIATE_TEST_SUITE_P(States, HyperlinkColourTest,
                                            ColourCase{"HoveringVisited", true, true, &HyperlinkStatic::HoverColor}),
                          RowName<ColourCase>);
 
+qreal ContrastRatio(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& c) {
+    const auto linear = [](qreal v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+  };
+  const qreal la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+TEST_F(HyperlinkStaticTest, OnADarkPaletteEveryStateAndTheFocusMarkReadAtFourAndAHalfToOne) {
+  dialog_.setPalette(QPalette(QColor(45, 45, 48)));
+  dialog_.show();
+  QApplication::setActiveWindow(&dialog_);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog_));
+  for (const char* state : {"normal", "visited", "hovering", "focused"}) {
+    HyperlinkStatic& link = MakeAttachedLink();
+    link.show();
+    link.SetVisitedState(std::string(state) == "visited");
+    PutCursorInside(link);
+    if (std::string(state) == "hovering") link.OnMouseMove();
+    if (std::string(state) == "focused") {
+      link.setFocus();
+      ASSERT_TRUE(QTest::qWaitFor([&link] { return link.hasFocus(); }, 5000));
+    }
+    const QImage image = link.grab().toImage();
+    const QColor background = link.palette().color(QPalette::Button);
+    qreal weakest = 21;
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+      // The focus mark runs along the edges; text stays inside them.
+      if (std::string(state) == "focused" && y != 0) continue;
+      for (int x = 0; x < image.width(); ++x) {
+        if (image.pixelColor(x, y) != background) {
+          weakest = std::min(weakest, ContrastRatio(image.pixelColor(x, y), background));
+          ++ink;
+        }
+      }
+    }
+    EXPECT_GT(ink, 0) << state;
+    EXPECT_GE(weakest, 4.5) << state;
+    delete &link;
+  }
+}
+
 struct UnderlineCase {
   const char* name;
   HyperlinkStatic::UnderlineMode mode;

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "converter_dialog.h"
+#include "picture_load_job.h"
 #include "resource_ids.h"
 #include "scripted_dialogs.h"
 #include "scripted_launcher.h"
@@ -25,6 +26,11 @@ inline constexpr Pixel32 kBlue = 0xFF0000FFu;
 class WindowTest : public ::testing::Test {
  protected:
   WindowTest() : dialog_(std::make_unique<ConverterDialog>(dialogs_, launcher_)) {}
+  // A cancelled load's worker must be gone before the test's files are.
+  ~WindowTest() override {
+    dialog_.reset();
+    EXPECT_TRUE(PictureLoadJob::WorkersEndWithin(std::chrono::seconds(10)));
+  }
 
   ConverterDialog& Dialog() { return *dialog_; }
   // Runs the event loop until the load under way, if any, has ended.

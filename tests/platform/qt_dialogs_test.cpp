@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QScreen>
 #include <QFileSystemModel>
 #include <QMessageBox>
 #include <QLineEdit>
@@ -92,6 +93,8 @@ TEST_F(QtFileDialogTest, OpenShowsTheTypeTextsVerbatimAndAppliesThePatterns) {
   ModalAnswer<QFileDialog> answer([this](QFileDialog& dialog) {
     EXPECT_EQ(dialog.windowTitle(), "Browse for Input Picture");
     EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+    const QSize screen = dialog.screen()->availableGeometry().size();
+    EXPECT_EQ(dialog.size(), QSize(800, 500).expandedTo(dialog.sizeHint()).boundedTo(screen));
     auto* types = dialog.findChild<QComboBox*>("fileTypeCombo");
     ASSERT_NE(types, nullptr);
     ASSERT_EQ(types->count(), 2);

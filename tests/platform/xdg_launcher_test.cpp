@@ -109,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
                       OpenerCase{"OtherCodeIsUnknown", "exit 77", 1}, OpenerCase{"CrashIsUnknown", "kill -SEGV $$", 1}),
     RowName<OpenerCase>);
 
-TEST_F(LauncherTest, AMissingOpenerIsFileNotFound) {
+TEST_F(LauncherTest, AMissingOpenerIsNoAssociation) {
   XdgLauncher launcher(Path(QStringLiteral("no-such-opener")));
-  EXPECT_EQ(OpenAndWait(launcher), 2);
+  EXPECT_EQ(OpenAndWait(launcher), 31);
 }
 
 TEST_F(LauncherTest, AnOpenerStillRunningAfterTheWaitHasOpenedAndRunsOn) {
