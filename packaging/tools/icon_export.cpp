@@ -1,11 +1,14 @@
-// Writes one size of the program's icon as a PNG, so the icon theme shows the
-// same artwork as the window's title bar. Run by the build for each installed
-// size: a size the .ico holds is taken as drawn; a whole multiple of the
-// 32-pixel image repeats each of its pixels, so the pixel art stays sharp;
-// a smaller size is averaged down from it.
+// Writes one size of the program's icon as a PNG for the icon theme. Run by
+// the build for each installed size: small sizes come from the window's own
+// .ico, whose pixel art stays crisp (a size it holds is taken as drawn, a
+// smaller one averaged down from the 32-pixel image); launcher sizes are
+// rendered from the scalable icon of the same design.
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageReader>
+#include <QPainter>
 #include <QSize>
+#include <QSvgRenderer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +24,8 @@ std::optional<int> ParseSize(const char* text) {
 }
 
 constexpr int kBaseSize = 32;
+// From here up the pixel art would only grow blocky.
+constexpr int kFirstScalableSize = 64;
 
 std::optional<QImage> ReadImageOfSize(QImageReader& reader, int size) {
   const int count = reader.imageCount();
@@ -32,18 +37,21 @@ std::optional<QImage> ReadImageOfSize(QImageReader& reader, int size) {
   return std::nullopt;
 }
 
-// Every pixel of image repeated factor times across and down.
-QImage Enlarged(const QImage& image, int factor) {
-  QImage large(image.width() * factor, image.height() * factor, image.format());
-  for (int y = 0; y < large.height(); ++y) {
-    for (int x = 0; x < large.width(); ++x) {
-      large.setPixel(x, y, image.pixel(x / factor, y / factor));
-    }
-  }
-  return large;
+std::optional<QImage> Rendered(const QString& svgPath, int size) {
+  QSvgRenderer renderer(svgPath);
+  if (!renderer.isValid()) return std::nullopt;
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  renderer.render(&painter);
+  return image;
 }
 
-std::optional<QImage> IconOfSize(QImageReader& reader, const QString& path, int size) {
+std::optional<QImage> IconOfSize(QImageReader& reader, const QString& path, const QString& svgPath, int size) {
+  if (size >= kFirstScalableSize) {
+    return Rendered(svgPath, size);
+  }
   if (std::optional<QImage> drawn = ReadImageOfSize(reader, size)) {
     return drawn;
   }
@@ -54,9 +62,6 @@ std::optional<QImage> IconOfSize(QImageReader& reader, const QString& path, int 
   }
   // Premultiplied, so that averaging never bleeds the colour of transparent pixels in.
   const QImage argb = base->convertToFormat(QImage::Format_ARGB32_Premultiplied);
-  if (size % kBaseSize == 0) {
-    return Enlarged(argb, size / kBaseSize);
-  }
   if (size < kBaseSize) {
     return argb.scaled(size, size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   }
@@ -66,13 +71,15 @@ std::optional<QImage> IconOfSize(QImageReader& reader, const QString& path, int 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s ICON.ico SIZE OUTPUT.png\n", argv[0]);
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: %s ICON.ico ICON.svg SIZE OUTPUT.png\n", argv[0]);
     return 2;
   }
-  const auto size = ParseSize(argv[2]);
+  // The SVG renderer draws text and gradients through Qt's GUI classes.
+  QGuiApplication application(argc, argv);
+  const auto size = ParseSize(argv[3]);
   if (!size) {
-    std::fprintf(stderr, "icon_export: '%s' is not a usable size\n", argv[2]);
+    std::fprintf(stderr, "icon_export: '%s' is not a usable size\n", argv[3]);
     return 2;
   }
   QImageReader reader(QString::fromLocal8Bit(argv[1]), "ico");
@@ -80,17 +87,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "icon_export: cannot read %s: %s\n", argv[1], qPrintable(reader.errorString()));
     return 1;
   }
-  const auto image = IconOfSize(reader, QString::fromLocal8Bit(argv[1]), *size);
+  const auto image = IconOfSize(reader, QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[2]), *size);
   if (!image) {
-    std::fprintf(stderr, "icon_export: %s has no image to make a %dx%d icon of\n", argv[1], *size, *size);
+    std::fprintf(stderr, "icon_export: neither %s nor %s makes a %dx%d icon\n", argv[1], argv[2], *size, *size);
     return 1;
   }
   const QImage argb = image->convertToFormat(QImage::Format_ARGB32);
   // The ico reader tags its images with private text entries that would
   // otherwise travel into the PNG; an image over the bare pixels has none.
   const QImage bare(argb.constBits(), argb.width(), argb.height(), argb.bytesPerLine(), argb.format());
-  if (!bare.save(QString::fromLocal8Bit(argv[3]), "png")) {
-    std::fprintf(stderr, "icon_export: cannot write %s\n", argv[3]);
+  if (!bare.save(QString::fromLocal8Bit(argv[4]), "png")) {
+    std::fprintf(stderr, "icon_export: cannot write %s\n", argv[4]);
     return 1;
   }
   return 0;

@@ -123,6 +123,8 @@ check_icons() {
       fail "$icon is not a $size PNG (read '$(png_size "$icon")')"
     fi
   done
+  icon=$prefix/share/icons/hicolor/scalable/apps/$id.svg
+  grep -q '<svg' "$icon" 2>/dev/null || fail "the scalable theme icon $icon is missing or not an SVG"
 }
 
 check_metainfo() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build's install rules and CPack settings,
 # checks its control fields, unpacks it with `dpkg -x` into a scratch root and
-# checks the unpacked tree. Exits 77 (skipped) without dpkg-deb or cpack.
+# checks the unpacked tree, and runs lintian on it where lintian is installed.
+# Exits 77 (skipped) without dpkg-deb or cpack.
 #   deb_test.sh BUILD_DIR VERSION WITH_WINDOW(yes|no)
 set -euo pipefail
 
@@ -54,6 +55,13 @@ expect_dependency libjpeg62-turbo
 expect_dependency libgif7
 if [ "$with_window" = yes ]; then
   expect_dependency libqt6widgets6
+  expect_field Recommends xdg-utils
+fi
+
+# Debian's own checks, where they are installed: no errors, no warnings.
+if command -v lintian >/dev/null; then
+  lintian --fail-on error,warning --tag-display-limit 0 "$deb" >"$scratch/lintian.log" 2>&1 ||
+    { cat "$scratch/lintian.log" >&2; echo "FAIL: lintian finds errors or warnings" >&2; failures=$((failures + 1)); }
 fi
 
 dpkg-deb -x "$deb" "$scratch/root"
