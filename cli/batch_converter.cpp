@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -62,6 +63,20 @@ std::optional<FileId> PictureId(const std::string& picture) {
   return picture == "-" ? StandardInputFile() : IdOfPath(picture);
 }
 
+// The bar would mix with the picture when the text goes to the terminal that
+// standard error shows: then there is none.
+bool TextGoesToProgressTerminal(const CliOptions& options) {
+  const std::optional<FileId> terminal = ::isatty(STDERR_FILENO) == 1 ? IdOfDescriptor(STDERR_FILENO) : std::nullopt;
+  if (!terminal) return false;
+  const bool readsStandardInput = std::find(options.pictures.begin(), options.pictures.end(), "-") != options.pictures.end();
+  const std::optional<std::string> direct = options.outputFile ? options.outputFile
+                                            : readsStandardInput ? std::optional<std::string>("-")
+                                                                 : std::nullopt;
+  if (!direct || !DirectOutput::Suits(*direct)) return false;
+  if (*direct == "/dev/tty") return true;
+  return (*direct == "-" ? IdOfDescriptor(STDOUT_FILENO) : IdOfPath(*direct)) == terminal;
+}
+
 std::string OutputName(const std::string& output) { return output == "-" ? "standard output" : QuotedName(output); }
 
 const char* ExtensionOf(OutputFormat format) {
@@ -77,8 +92,9 @@ const char* ExtensionOf(OutputFormat format) {
 
 BatchConverter::BatchConverter(const CliOptions& options)
     : options_(options),
+      style_(options.Style()),
       memory_(options.maxMemory != 0 ? options.maxMemory : MemoryBudget::kDefaultBytes, "--max-memory raises it"),
-      progress_(options.pictures.size(), !options.quiet),
+      progress_(options.pictures.size(), !options.quiet && !TextGoesToProgressTerminal(options)),
       refused_(options.pictures.size(), 0),
       converted_(options.pictures.size(), 0) {
   for (std::size_t i = 0; i < options.pictures.size(); ++i) {
@@ -203,24 +219,16 @@ TextSize BatchConverter::SizeFor(std::int32_t width, std::int32_t height, const 
 }
 
 // A terminal gets line feeds unless the line ending was chosen. An HTML page
-// is named after the picture, and is dark when the ramp is inverted for
-// light text.
+// is named after the picture.
 bool BatchConverter::Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct,
                             ByteSink& out) {
   const bool toTerminal = direct && direct->IsTerminal();
-  const TextRenderer renderer(options_.lineEnding.value_or(toTerminal ? LineEnding::kLf : LineEnding::kCr), options_.ramp,
-                              options_.format);
+  const TextRenderer renderer(options_.EffectiveLineEnding(toTerminal), options_.ramp, style_);
   const auto rowDone = [this, rows = size.lines] { progress_.RowDone(rows); };
   const std::string title = picture == "-" ? "standard input" : std::filesystem::path(picture).filename().string();
-  if (!renderer.WriteStart(out, title, options_.invertRamp)) return false;
+  if (!renderer.WriteStart(out, title)) return false;
   if (!options_.noHeader && !renderer.WriteHeader(out)) return false;
-  if (size == TextSize{pixels.Width(), pixels.Height()}) {
-    if (!renderer.WriteRows(pixels, out, rowDone)) return false;
-  } else {
-    AreaResampler cells(pixels, size.columns, size.lines);
-    if (!renderer.WriteRows(cells, out, rowDone)) return false;
-  }
-  return renderer.WriteEnd(out);
+  return renderer.WritePicture(pixels, size, out, rowDone) && renderer.WriteEnd(out);
 }
 
 // A name the user did not give (beside the picture, or inside -d) replaces

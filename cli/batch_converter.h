@@ -44,6 +44,7 @@ class BatchConverter {
   void Report(const std::string& picture, const std::string& message);
 
   const CliOptions& options_;
+  const PictureStyle style_;  // auto colours fixed once for the batch
   MemoryBudget memory_;  // shared by the jobs, so that -j never multiplies it
   ProgressMeter progress_;
   std::vector<std::string> outputs_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdlib>
 #include <functional>
 #include <string_view>
 
@@ -40,6 +41,51 @@ std::optional<OutputFormat> ParseFormat(const std::string& text) {
   return std::nullopt;
 }
 
+std::optional<SymbolMode> ParseSymbols(const std::string& text) {
+  if (text == "ramp") return SymbolMode::kRamp;
+  if (text == "half") return SymbolMode::kHalf;
+  if (text == "quadrant") return SymbolMode::kQuadrant;
+  if (text == "braille") return SymbolMode::kBraille;
+  return std::nullopt;
+}
+
+// auto is the absence of a choice.
+std::optional<std::optional<ColourDepth>> ParseColours(const std::string& text) {
+  if (text == "auto") return std::optional<ColourDepth>{};
+  if (text == "truecolor") return ColourDepth::kTrue;
+  if (text == "256") return ColourDepth::k256;
+  if (text == "16") return ColourDepth::k16;
+  if (text == "none") return ColourDepth::kNone;
+  return std::nullopt;
+}
+
+std::optional<DitherMode> ParseDither(const std::string& text) {
+  if (text == "none") return DitherMode::kNone;
+  if (text == "ordered") return DitherMode::kOrdered;
+  if (text == "diffusion") return DitherMode::kDiffusion;
+  return std::nullopt;
+}
+
+// #rrggbb, or one of the 16 colour names of HTML 4 (and grey).
+std::optional<Rgb> ParseColour(const std::string& text) {
+  static const std::pair<std::string_view, std::uint32_t> kNames[] = {
+      {"black", 0x000000}, {"silver", 0xC0C0C0}, {"gray", 0x808080}, {"grey", 0x808080},   {"white", 0xFFFFFF},
+      {"maroon", 0x800000}, {"red", 0xFF0000},   {"purple", 0x800080}, {"fuchsia", 0xFF00FF}, {"green", 0x008000},
+      {"lime", 0x00FF00},  {"olive", 0x808000},  {"yellow", 0xFFFF00}, {"navy", 0x000080},  {"blue", 0x0000FF},
+      {"teal", 0x008080},  {"aqua", 0x00FFFF}};
+  std::uint32_t value = 0;
+  const auto named = std::find_if(std::begin(kNames), std::end(kNames), [&](const auto& n) { return n.first == text; });
+  if (named != std::end(kNames)) {
+    value = named->second;
+  } else {
+    const char* end = text.data() + text.size();
+    if (text.size() != 7 || text[0] != '#') return std::nullopt;
+    const auto [ptr, ec] = std::from_chars(text.data() + 1, end, value, 16);
+    if (ec != std::errc() || ptr != end) return std::nullopt;
+  }
+  return Rgb{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
+}
+
 std::optional<LineEnding> ParseLineEnding(const std::string& text) {
   if (text == "cr") return LineEnding::kCr;
   if (text == "lf") return LineEnding::kLf;
@@ -62,6 +108,17 @@ struct OptionSpec {
 
 Apply Flag(bool CliOptions::*member) {
   return [member](CliOptions& o, const std::string&, std::string&) { return o.*member = true; };
+}
+
+// An option with one of a few named values.
+template <typename Value, typename Member>
+Apply Choice(Member CliOptions::*member, std::optional<Value> (*parse)(const std::string&), const char* complaint) {
+  return [member, parse, complaint](CliOptions& o, const std::string& v, std::string& error) {
+    const std::optional<Value> value = parse(v);
+    if (!value) error = std::string(complaint) + ", not '" + v + "'";
+    if (value) o.*member = *value;
+    return value.has_value();
+  };
 }
 
 Apply TextSide(std::optional<std::int32_t> CliOptions::*member, const char* name) {
@@ -110,19 +167,18 @@ const std::vector<OptionSpec>& Options() {
        }},
       {'\0', "invert", false, Flag(&CliOptions::invertRamp)},
       {'\0', "no-header", false, Flag(&CliOptions::noHeader)},
-      {'\0', "format", true,
-       [](CliOptions& o, const std::string& v, std::string& error) {
-         const std::optional<OutputFormat> format = ParseFormat(v);
-         if (!format) error = "--format takes text, ansi or html, not '" + v + "'";
-         if (format) o.format = *format;
-         return format.has_value();
-       }},
+      {'\0', "symbols", true,
+       Choice<SymbolMode>(&CliOptions::symbols, ParseSymbols, "--symbols takes ramp, half, quadrant or braille")},
+      {'\0', "colors", true,
+       Choice<std::optional<ColourDepth>>(&CliOptions::colours, ParseColours,
+                                          "--colors takes auto, truecolor, 256, 16 or none")},
+      {'\0', "dither", true, Choice<DitherMode>(&CliOptions::dither, ParseDither, "--dither takes none, ordered or diffusion")},
+      {'\0', "background", true,
+       Choice<Rgb>(&CliOptions::background, ParseColour, "--background takes #rrggbb or a colour name such as black")},
+      {'\0', "fill", false, Flag(&CliOptions::fill)},
+      {'\0', "format", true, Choice<OutputFormat>(&CliOptions::format, ParseFormat, "--format takes text, ansi or html")},
       {'\0', "line-ending", true,
-       [](CliOptions& o, const std::string& v, std::string& error) {
-         o.lineEnding = ParseLineEnding(v);
-         if (!o.lineEnding) error = "--line-ending takes cr, lf or crlf, not '" + v + "'";
-         return o.lineEnding.has_value();
-       }},
+       Choice<LineEnding>(&CliOptions::lineEnding, ParseLineEnding, "--line-ending takes cr, lf or crlf")},
       {'\0', "max-pixels", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          if (!ParseUnsigned(v, o.maxPixels) || o.maxPixels == 0) {
@@ -169,6 +225,8 @@ bool CheckCombination(const CliOptions& options, std::string& error) {
     error = "-o and -d cannot be used together";
   } else if (options.fit && (options.columns || options.lines)) {
     error = "--fit cannot be used with --width or --height";
+  } else if (options.fill && options.symbols != SymbolMode::kRamp) {
+    error = "--fill paints the ramp's cells; block symbols have colours of their own";
   } else if (std::count(options.pictures.begin(), options.pictures.end(), "-") > 1) {
     error = "standard input (-) can be read only once";
   }
@@ -252,6 +310,37 @@ class ArgumentReader {
 
 }  // namespace
 
+ColourDepth CliOptions::AutoColours(const char* noColor, const char* colorTerm, const char* term) {
+  const auto endsWith = [](std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+  };
+  if (noColor != nullptr && *noColor != '\0') return ColourDepth::kNone;
+  if (colorTerm != nullptr && (std::string_view(colorTerm) == "truecolor" || std::string_view(colorTerm) == "24bit")) {
+    return ColourDepth::kTrue;
+  }
+  if (term != nullptr && endsWith(term, "256color")) return ColourDepth::k256;
+  return ColourDepth::k16;
+}
+
+// A web page shows every colour, whatever terminal it was made on.
+PictureStyle CliOptions::Style() const {
+  PictureStyle style;
+  style.format = format;
+  style.symbols = symbols;
+  style.colours = colours.value_or(format == OutputFormat::kHtml
+                                       ? ColourDepth::kTrue
+                                       : AutoColours(std::getenv("NO_COLOR"), std::getenv("COLORTERM"), std::getenv("TERM")));
+  style.dither = dither;
+  style.fill = fill;
+  style.invert = invertRamp;
+  style.background = background.value_or(invertRamp ? Rgb{0, 0, 0} : Rgb{255, 255, 255});
+  return style;
+}
+
+LineEnding CliOptions::EffectiveLineEnding(bool toTerminal) const {
+  return lineEnding.value_or(toTerminal || format != OutputFormat::kText ? LineEnding::kLf : LineEnding::kCr);
+}
+
 std::optional<CliOptions> CliOptions::Parse(const std::vector<std::string>& arguments, std::string& error) {
   CliOptions options;
   if (!ArgumentReader(arguments).Read(options, error) || !CheckCombination(options, error)) return std::nullopt;
@@ -276,11 +365,27 @@ const char* CliOptions::Usage() {
          "      --cell-aspect R  how much taller a character is than wide (default 2)\n"
          "      --fit            as large as fits the terminal (else COLUMNS x LINES, else 80 x 24)\n"
          "      --ramp CHARS     your own characters, darkest first (2 to 256, UTF-8)\n"
-         "      --invert         light pixels get the dense characters\n"
+         "      --invert         light pixels get the dense characters; transparent parts\n"
+         "                       lie on black instead of white\n"
+         "      --symbols S      what draws a cell: ramp (the characters, the default),\n"
+         "                       half (two stacked pixels per cell: upper half block in\n"
+         "                       the top's colour on the bottom's), quadrant (2 x 2 blocks\n"
+         "                       in the two colours that fit best) or braille (2 x 4 dots\n"
+         "                       in one colour where the area is lighter than the cell,\n"
+         "                       darker with --invert)\n"
+         "      --colors C       auto (the default: truecolor when COLORTERM says so, 256\n"
+         "                       when TERM ends in 256color, else 16; none when NO_COLOR\n"
+         "                       is set), truecolor, 256, 16 or none; html is truecolor\n"
+         "      --dither D       none (the default), ordered or diffusion, for 256 and 16\n"
+         "      --background COLOR  what transparent parts lie on: #rrggbb or a name such\n"
+         "                       as black (default white, black with --invert); in ansi a\n"
+         "                       wholly transparent cell keeps the terminal's background\n"
+         "      --fill           ansi and html ramp: paint each cell's background in its\n"
+         "                       colour at half brightness, the character in full colour\n"
          "      --no-header      leave out the header line and the empty line after it\n"
          "      --format F       text (the default), ansi (coloured for a terminal, .ans)\n"
          "                       or html (a coloured web page, .html)\n"
-         "      --line-ending E  end lines with cr (the default), lf (on a terminal) or crlf\n"
+         "      --line-ending E  end lines with cr (text), lf (ansi, html, a terminal) or crlf\n"
          "      --max-pixels N   refuse pictures of more than N pixels (default 268435456)\n"
          "      --max-memory SIZE  memory all running conversions may use for decoding,\n"
          "                       such as 800M or 2G (default 1536M)\n"
@@ -294,6 +399,15 @@ const char* CliOptions::Usage() {
          "  tessaglyph-cli -o - photo.jpg        a preview as large as the terminal\n"
          "  tessaglyph-cli -o - --format ansi photo.png\n"
          "                                       the same preview in colour\n"
+         "  tessaglyph-cli -o - --format ansi --symbols half photo.png\n"
+         "                                       two pixels per cell, as faithful as a\n"
+         "                                       terminal gets\n"
+         "  tessaglyph-cli -o - --format ansi --symbols quadrant --colors 256 --dither ordered photo.png\n"
+         "                                       four pixels per cell for a 256-colour terminal\n"
+         "  tessaglyph-cli -o - --format ansi --symbols braille --colors none logo.png\n"
+         "                                       line art in dots, no colour at all\n"
+         "  tessaglyph-cli -o - --format ansi --fill photo.jpg\n"
+         "                                       the characters on their cells' colour\n"
          "  tessaglyph-cli -W 120 --no-header --line-ending lf -o chat.txt photo.jpg\n"
          "                                       120 columns to paste into a chat\n"
          "  curl -s https://example.org/cat.gif | tessaglyph-cli -W 80 --invert -\n"

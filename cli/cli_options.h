@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "render/character_ramp.h"
+#include "render/picture_style.h"
 #include "render/text_renderer.h"
 #include "render/text_size.h"
 
@@ -28,6 +29,11 @@ struct CliOptions {
   bool fit = false;
   CharacterRamp ramp = CharacterRamp::Bands();  // already inverted when asked
   bool invertRamp = false;
+  SymbolMode symbols = SymbolMode::kRamp;
+  std::optional<ColourDepth> colours;          // none given: chosen from the environment
+  DitherMode dither = DitherMode::kNone;
+  std::optional<Rgb> background;               // none given: white, or black with --invert
+  bool fill = false;
   bool noHeader = false;
   bool quiet = false;
   bool showHelp = false;
@@ -36,6 +42,18 @@ struct CliOptions {
   // Parses argv; on a usage error returns nothing and sets error.
   static std::optional<CliOptions> Parse(const std::vector<std::string>& arguments, std::string& error);
   static const char* Usage();
+
+  // The colours a terminal takes when none were asked for, from the values
+  // of NO_COLOR, COLORTERM and TERM (nullptr when unset): none when NO_COLOR
+  // is set and not empty, 24-bit when COLORTERM says truecolor or 24bit, 256
+  // when TERM ends in 256color, else 16.
+  static ColourDepth AutoColours(const char* noColor, const char* colorTerm, const char* term);
+
+  // The look the options ask for, auto colours taken from the environment.
+  PictureStyle Style() const;
+  // The line ending asked for, else: lf for ansi and html and for text on a
+  // terminal, cr for text elsewhere.
+  LineEnding EffectiveLineEnding(bool toTerminal) const;
 };
 
 }  // namespace tessaglyph

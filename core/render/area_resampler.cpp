@@ -12,8 +12,9 @@ std::uint64_t Overlap(std::uint64_t a0, std::uint64_t a1, std::uint64_t b0, std:
 
 }  // namespace
 
-AreaResampler::AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines)
+AreaResampler::AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines, Rgb background)
     : source_(source),
+      overBackground_(background),
       columns_(columns),
       lines_(lines),
       width_(static_cast<std::uint64_t>(source.Width())),
@@ -48,11 +49,14 @@ void AreaResampler::PlanColumns() {
 // Red and blue of a pixel 32 bits apart in one word, so that one addition
 // sums both: blue cannot carry into red before 2^24 pixels.
 constexpr std::uint64_t RedAndBlue(Pixel32 p) { return (std::uint64_t{p & 0xFF0000u} << 16) | (p & 0xFFu); }
+// Alpha and green the same way.
+constexpr std::uint64_t AlphaAndGreen(Pixel32 p) { return (std::uint64_t{p >> 24} << 32) | ((p >> 8) & 0xFFu); }
 constexpr std::size_t kMostPackedPixels = std::size_t{1} << 24;
 
 bool AreaResampler::ReduceSourceRow(std::int32_t row) {
-  const Pixel32* pixels = source_.Row(row);
-  if (pixels == nullptr) return false;
+  const Pixel32* read = source_.Row(row);
+  if (read == nullptr) return false;
+  const Pixel32* pixels = overBackground_.Of(read, static_cast<std::size_t>(width_));
   // Only a cell's first and last pixel can lie partly outside it; the ones
   // between weigh a whole pixel (columns units) each, so they are summed
   // plainly, red and blue together, and weighed once.
@@ -67,20 +71,22 @@ bool AreaResampler::ReduceSourceRow(std::int32_t row) {
       sums.red += weights_[k] * RedOf(edge);
       sums.green += weights_[k] * GreenOf(edge);
       sums.blue += weights_[k] * BlueOf(edge);
+      sums.alpha += weights_[k] * (edge >> 24);
     };
     addWeighted(first);
     if (last != first) addWeighted(last);
     for (std::size_t from = 1; from + 1 <= last - first; from += kMostPackedPixels) {
       const std::size_t to = std::min(last - first, from + kMostPackedPixels);
       std::uint64_t redAndBlue = 0;
-      std::uint64_t green = 0;
+      std::uint64_t alphaAndGreen = 0;
       for (std::size_t i = from; i < to; ++i) {
         redAndBlue += RedAndBlue(pixel[i]);
-        green += GreenOf(pixel[i]);
+        alphaAndGreen += AlphaAndGreen(pixel[i]);
       }
       sums.red += whole * (redAndBlue >> 32);
-      sums.green += whole * green;
+      sums.green += whole * (alphaAndGreen & 0xFFFFFFFFu);
       sums.blue += whole * (redAndBlue & 0xFFFFFFFFu);
+      sums.alpha += whole * (alphaAndGreen >> 32);
     }
     reducedRow_[x] = sums;
   }
@@ -104,6 +110,7 @@ const CellAverage* AreaResampler::Line(std::int32_t y) {
       lineSums_[x].red += weight * reducedRow_[x].red;
       lineSums_[x].green += weight * reducedRow_[x].green;
       lineSums_[x].blue += weight * reducedRow_[x].blue;
+      lineSums_[x].alpha += weight * reducedRow_[x].alpha;
     }
   }
   Finish();
@@ -122,11 +129,16 @@ void AreaResampler::Finish() {
     }
     return (2 * total + area) / (2 * area);
   };
+  const Wide opaque = 255 * area;
+  const auto coverage = [&](Wide alpha) {
+    if (alpha == 0 || alpha == opaque) return static_cast<std::uint8_t>(alpha == 0 ? 0 : 255);
+    return static_cast<std::uint8_t>(std::clamp<Wide>(mean(alpha), 1, 254));
+  };
   for (std::size_t x = 0; x < line_.size(); ++x) {
     const WideSums& sums = lineSums_[x];
     line_[x] = {static_cast<std::uint16_t>(mean(sums.red + sums.green + sums.blue)),
                 static_cast<std::uint8_t>(mean(sums.red)), static_cast<std::uint8_t>(mean(sums.green)),
-                static_cast<std::uint8_t>(mean(sums.blue))};
+                static_cast<std::uint8_t>(mean(sums.blue)), coverage(sums.alpha)};
   }
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "picture/pixel_source.h"
+#include "render/row_over_background.h"
 
 namespace tessaglyph {
 
@@ -13,6 +14,9 @@ struct CellAverage {
   std::uint8_t red = 0;   // each channel's own mean, rounded halves up
   std::uint8_t green = 0;
   std::uint8_t blue = 0;
+  // How much of the area is covered: 0 only when every pixel is wholly
+  // transparent, 255 only when every pixel is opaque, else the mean between.
+  std::uint8_t alpha = 255;
 };
 
 // Shrinks or enlarges a picture to columns x lines cells by an exact area
@@ -20,12 +24,14 @@ struct CellAverage {
 // (x+1)*W/columns and rows y*H/lines to (y+1)*H/lines as real numbers, and
 // every pixel counts by the area it shares with that rectangle. Rows of the
 // source are read once, in order, and only the latest is kept, so memory
-// grows with the number of columns, never with the picture.
+// grows with the number of columns, never with the picture. Transparent
+// pixels are laid over a background colour first, so a cell's colour is
+// what the picture shows on that background.
 class AreaResampler {
  public:
   // Borrows source (at least 1 x 1) for its whole life; columns and lines
   // are at least 1.
-  AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines);
+  AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines, Rgb background = {255, 255, 255});
 
   std::int32_t Columns() const { return columns_; }
   std::int32_t Lines() const { return lines_; }
@@ -38,10 +44,10 @@ class AreaResampler {
  private:
   __extension__ using Wide = unsigned __int128;
   struct ChannelSums {
-    std::uint64_t red = 0, green = 0, blue = 0;
+    std::uint64_t red = 0, green = 0, blue = 0, alpha = 0;
   };
   struct WideSums {
-    Wide red = 0, green = 0, blue = 0;
+    Wide red = 0, green = 0, blue = 0, alpha = 0;
   };
 
   void PlanColumns();
@@ -49,6 +55,7 @@ class AreaResampler {
   void Finish();
 
   PixelSource& source_;
+  RowOverBackground overBackground_;
   const std::int32_t columns_;
   const std::int32_t lines_;
   const std::uint64_t width_;

@@ -18,6 +18,22 @@ struct Rgb {
   bool operator==(const Rgb&) const = default;
 };
 
+// A colour as the output names it: an entry of the terminal's palette
+// (index 0 to 255, whose look rgb gives) or, with index -1, any 24-bit rgb.
+struct PaletteColour {
+  Rgb rgb;
+  std::int16_t index = -1;
+  bool operator==(const PaletteColour&) const = default;
+};
+
+// What a character cell is painted in; a colour left out shows the
+// terminal's or page's own.
+struct CellColours {
+  std::optional<PaletteColour> foreground;
+  std::optional<PaletteColour> background;
+  bool operator==(const CellColours&) const = default;
+};
+
 // Wraps the characters of a text picture in the markup of a coloured format.
 // The characters themselves are never changed: taking the markup away (and,
 // for HTML, undoing the escapes of "&", "<" and ">") gives the plain text.
@@ -33,10 +49,12 @@ class ColourMarkup {
   explicit ColourMarkup(OutputFormat format) : format_(format) {}
 
   // HTML: the document up to the opening of its one <pre> and the line feed
-  // after it, which browsers drop. title is escaped and any byte that is not
-  // UTF-8 shown as U+FFFD; the page is dark (light text) or light. Empty for
-  // the other formats.
-  std::string DocumentStart(std::string_view title, bool dark) const;
+  // after it, which browsers drop. title is escaped, any byte that is not
+  // UTF-8 shown as U+FFFD and every control character as its visible symbol
+  // (U+2400 on), so that printing the page on a terminal runs nothing. The
+  // page has the colour page, its text black or white, whichever reads
+  // better. Empty for the other formats.
+  std::string DocumentStart(std::string_view title, Rgb page) const;
   // HTML: the end of the <pre> and of the document. Empty for the others.
   std::string_view DocumentEnd() const;
 
@@ -48,13 +66,21 @@ class ColourMarkup {
   // from the previous character's on the same line.
   void AppendCharacter(std::string_view character, Rgb colour, std::string& line);
 
+  // Appends one character in the given foreground and background. ANSI
+  // sends only what changed (a reset first when a colour is dropped); HTML
+  // opens a span per run of one pair of colours.
+  void AppendCell(std::string_view character, const CellColours& colours, std::string& line);
+
   // Closes a line of picture, before its line ending: ANSI resets the
-  // colour, HTML closes the open span.
+  // colour, HTML closes the open span, when the line coloured anything.
   void EndLine(std::string& line);
 
  private:
+  void AppendAnsiChange(const CellColours& colours, std::string& line) const;
+  void AppendHtmlRun(const CellColours& colours, std::string& line) const;
+
   OutputFormat format_;
-  std::optional<Rgb> runColour_;  // the colour the line's open run has
+  CellColours run_;  // the colours the line's open run has
 };
 
 }  // namespace tessaglyph

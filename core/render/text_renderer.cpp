@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
+
+#include "render/symbol_renderer.h"
 
 namespace tessaglyph {
 namespace {
@@ -40,17 +43,21 @@ void RenderRow(const Pixel32* row, std::size_t columns, const char* characterOfS
 }  // namespace
 
 TextRenderer::TextRenderer(LineEnding lineEnding, CharacterRamp ramp, OutputFormat format)
-    : lineEnding_(LineEndingBytes(format == OutputFormat::kHtml ? LineEnding::kLf : lineEnding)),
+    : TextRenderer(lineEnding, std::move(ramp), PictureStyle{.format = format}) {}
+
+TextRenderer::TextRenderer(LineEnding lineEnding, CharacterRamp ramp, const PictureStyle& style)
+    : lineEnding_(LineEndingBytes(style.format == OutputFormat::kHtml ? LineEnding::kLf : lineEnding)),
       ramp_(std::move(ramp)),
-      format_(format) {}
+      style_(style),
+      format_(style.format) {}
 
 char TextRenderer::Character(int sum) {
   static const CharacterRamp kBands = CharacterRamp::Bands();
   return kBands.ByteOfSum()[static_cast<std::size_t>(std::clamp(sum, 0, CharacterRamp::kMaxSum))];
 }
 
-bool TextRenderer::WriteStart(ByteSink& out, std::string_view title, bool dark) const {
-  const std::string start = ColourMarkup(format_).DocumentStart(title, dark);
+bool TextRenderer::WriteStart(ByteSink& out, std::string_view title) const {
+  const std::string start = ColourMarkup(format_).DocumentStart(title, style_.background);
   return start.empty() || out.Write(start);
 }
 
@@ -77,29 +84,44 @@ bool TextRenderer::WriteLines(std::int32_t count, ByteSink& out, const std::func
   return true;
 }
 
+PaintedCell TextRenderer::RampCell(int sum, Rgb colour, bool transparent) const {
+  PaintedCell cell{ramp_.Of(sum)};
+  if (transparent) return cell;
+  cell.foreground = colour;
+  if (style_.fill) cell.background = Rgb{static_cast<std::uint8_t>(colour.red / 2), static_cast<std::uint8_t>(colour.green / 2),
+                                         static_cast<std::uint8_t>(colour.blue / 2)};
+  return cell;
+}
+
+CellPainter TextRenderer::Painter(std::int32_t columns) const {
+  return CellPainter(format_, ColourDither(ColourPalette(style_.EffectiveColours()), style_.dither, columns), columns, false);
+}
+
 // With one byte per character and no colour every line has the same length,
 // so one buffer holding the line ending is filled in place row after row.
 bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::function<void()>& rowDone) const {
   const std::int32_t width = pixels.Width();
   const std::size_t columns = width > 0 ? static_cast<std::size_t>(width) : 0;
   const bool inPlace = ramp_.SingleBytes() && format_ == OutputFormat::kText;
+  RowOverBackground overBackground(style_.background);
+  CellPainter painter = Painter(width);
+  std::vector<PaintedCell> cells(inPlace ? 0 : columns);
   std::string line(inPlace ? columns : 0, '\0');
   line.append(lineEnding_);
   return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y) -> const std::string* {
     if (columns == 0) return &line;
-    const Pixel32* row = pixels.Row(y);
-    if (row == nullptr) return nullptr;
+    const Pixel32* read = pixels.Row(y);
+    if (read == nullptr) return nullptr;
+    const Pixel32* row = overBackground.Of(read, columns);
     if (inPlace) {
       RenderRow(row, columns, ramp_.ByteOfSum().data(), line.data());
       return &line;
     }
-    line.clear();
-    ColourMarkup markup(format_);
     for (std::size_t x = 0; x < columns; ++x) {
-      markup.AppendCharacter(ramp_.Of(static_cast<int>(SumOf(row[x]))), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])},
-                             line);
+      cells[x] = RampCell(static_cast<int>(SumOf(row[x])), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])}, row[x] >> 24 == 0);
     }
-    markup.EndLine(line);
+    line.clear();
+    painter.AppendLine(cells, line);
     line.append(lineEnding_);
     return &line;
   });
@@ -107,17 +129,26 @@ bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::func
 
 bool TextRenderer::WriteRows(AreaResampler& cells, ByteSink& out, const std::function<void()>& rowDone) const {
   const auto columns = static_cast<std::size_t>(cells.Columns());
+  CellPainter painter = Painter(cells.Columns());
+  std::vector<PaintedCell> painted(columns);
   std::string line;
   return WriteLines(cells.Lines(), out, rowDone, [&](std::int32_t y) -> const std::string* {
     const CellAverage* row = cells.Line(y);
     if (row == nullptr) return nullptr;
+    for (std::size_t x = 0; x < columns; ++x) painted[x] = RampCell(row[x].sum, {row[x].red, row[x].green, row[x].blue}, row[x].alpha == 0);
     line.clear();
-    ColourMarkup markup(format_);
-    for (std::size_t x = 0; x < columns; ++x) markup.AppendCharacter(ramp_.Of(row[x].sum), {row[x].red, row[x].green, row[x].blue}, line);
-    markup.EndLine(line);
+    painter.AppendLine(painted, line);
     line.append(lineEnding_);
     return &line;
   });
+}
+
+bool TextRenderer::WritePicture(PixelSource& pixels, TextSize size, ByteSink& out,
+                                const std::function<void()>& rowDone) const {
+  if (style_.symbols != SymbolMode::kRamp) return SymbolRenderer(lineEnding_, style_).WriteRows(pixels, size, out, rowDone);
+  if (size == TextSize{pixels.Width(), pixels.Height()}) return WriteRows(pixels, out, rowDone);
+  AreaResampler cells(pixels, size.columns, size.lines, style_.background);
+  return WriteRows(cells, out, rowDone);
 }
 
 }  // namespace tessaglyph

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "cli_process.h"
+#include "render/text_renderer.h"
 
 namespace tessaglyph {
 namespace {
@@ -33,10 +34,11 @@ TEST_F(CliTest, WritesTheTextBesideThePictureWithItsExtensionReplaced) {
   EXPECT_EQ(ReadFile(folder / "dark.txt"), darkText);
 }
 
-// A coloured text gets its own extension, and a second run replaces the
-// first run's file as an earlier text of ours.
+// A coloured text gets its own extension and line feeds, and a second run
+// replaces the first run's file as an earlier text of ours.
 TEST_F(CliTest, ColouredFormatsDeriveTheirOwnExtension) {
-  for (const auto& [format, name, start] : {std::tuple{"ansi", "dark.ans", kHeader}, {"html", "dark.html", std::string("<!DOCTYPE html>")}}) {
+  const std::string ansiStart = std::string(TextRenderer::kHeaderText) + "\n\n";
+  for (const auto& [format, name, start] : {std::tuple{"ansi", "dark.ans", ansiStart}, {"html", "dark.html", std::string("<!DOCTYPE html>")}}) {
     for (int run = 0; run < 2; ++run) {
       const CliResult converted = RunCli({"--format", format, folder / "dark.bmp"});
       EXPECT_EQ(converted.status, 0) << converted.err;

@@ -30,7 +30,7 @@ std::string Render(std::mt19937 random, OutputFormat format, LineEnding ending, 
   std::string error;
   const TextRenderer renderer(ending, *CharacterRamp::FromUtf8(ramps[pick(0, 2)], error), format);
   StringSink out;
-  EXPECT_TRUE(renderer.WriteStart(out, "a<b>&c.png", false) && renderer.WriteHeader(out));
+  EXPECT_TRUE(renderer.WriteStart(out, "a<b>&c.png") && renderer.WriteHeader(out));
   firstPixel = pixels[0];
   fullSize = pick(0, 1) == 0;
   AreaResampler cells(picture, pick(1, 12), pick(1, 8));
@@ -75,12 +75,14 @@ TEST(ColourOutputTest, RemovingTheMarkupGivesTheTextAndRunsChangeColour) {
   }
 }
 
-TEST(ColourOutputTest, TheTitleIsEscapedAndValidAndThePageFollowsInvert) {
+TEST(ColourOutputTest, TheTitleIsEscapedVisibleAndValidAndThePageHasTheBackground) {
   const ColourMarkup html(OutputFormat::kHtml);
-  const std::string light = html.DocumentStart("<a&b>\xFF.png", false);
-  EXPECT_NE(light.find("<title>&lt;a&amp;b&gt;\xEF\xBF\xBD.png</title>"), std::string::npos) << light;
-  EXPECT_NE(light.find("background: #ffffff"), std::string::npos);
-  EXPECT_NE(html.DocumentStart("x", true).find("background: #000000"), std::string::npos);
+  const std::string light = html.DocumentStart("<a&b>\xFF\x1B[2J\x7F\xC2\x9B.png", {255, 255, 255});
+  EXPECT_NE(light.find("<title>&lt;a&amp;b&gt;\xEF\xBF\xBD\xE2\x90\x9B[2J\xE2\x90\xA1\xEF\xBF\xBD.png</title>"), std::string::npos)
+      << light;
+  EXPECT_NE(light.find("background: #ffffff; color: #000000"), std::string::npos);
+  EXPECT_NE(html.DocumentStart("x", {0, 0, 0}).find("background: #000000; color: #ffffff"), std::string::npos);
+  EXPECT_NE(html.DocumentStart("x", {20, 40, 200}).find("background: #1428c8; color: #ffffff"), std::string::npos);
 }
 
 }  // namespace
