@@ -11,11 +11,11 @@ namespace tessaglyph {
 enum class DitherMode { kNone, kOrdered, kDiffusion };
 
 // Maps colours to a palette over a grid, so that areas of a colour the
-// palette lacks show it on average: ordered dithering shifts each colour by
-// a fixed pattern of the grid position (the same output every run),
-// diffusion (Floyd-Steinberg) passes each error on to the colours right of
-// and below it. Rows of the grid are quantised in order, each from left to
-// right.
+// palette lacks show it on average, in linear light, as the eye mixes
+// neighbouring cells: ordered dithering shifts each colour by a fixed pattern
+// of the grid position (the same output every run), diffusion
+// (Floyd-Steinberg) passes each error on to the colours right of and below
+// it. Rows of the grid are quantised in order, each from left to right.
 class ColourDither {
  public:
   ColourDither(ColourPalette palette, DitherMode mode, std::int32_t columns);
@@ -32,7 +32,7 @@ class ColourDither {
 
  private:
   struct Error {
-    int red = 0, green = 0, blue = 0;
+    float red = 0, green = 0, blue = 0;
   };
 
   ColourPalette palette_;

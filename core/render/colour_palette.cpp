@@ -1,5 +1,7 @@
 #include "render/colour_palette.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -65,15 +67,20 @@ ColourPalette::Lab ColourPalette::ToLab(Rgb colour) {
           0.0259040371f * l + 0.7827717662f * m - 0.8086757660f * s};
 }
 
-PaletteColour ColourPalette::Nearest(Rgb colour) {
-  if (entries_.empty()) return {colour};
+PaletteColour ColourPalette::Nearest(Rgb colour) { return NearestPair(colour).first; }
+
+ColourPalette::Mix ColourPalette::NearestPair(Rgb colour) {
+  if (entries_.empty()) return {{colour}, {colour}, 0};
   const std::uint32_t key = KeyOf(colour);
   Remembered& slot = cache_[(key * 2654435761u) >> 20 & (kCacheSlots - 1)];
   if (slot.key != key) slot = {key, Search(colour)};
-  return slot.colour;
+  return slot.mix;
 }
 
-PaletteColour ColourPalette::Search(Rgb colour) const {
+// The second entry is the one whose mix with the nearest comes closest to
+// colour in linear light, where mixing cells mixes light; its share is
+// colour's projection onto the line between the two.
+ColourPalette::Mix ColourPalette::Search(Rgb colour) const {
   const Lab lab = ToLab(colour);
   float best = std::numeric_limits<float>::max();
   std::size_t nearest = 0;
@@ -82,15 +89,20 @@ PaletteColour ColourPalette::Search(Rgb colour) const {
     const float distance = dl * dl + da * da + db * db;
     if (distance < best) best = distance, nearest = i;
   }
-  return entries_[nearest];
-}
-
-int ColourPalette::Spread() const {
-  switch (depth_) {
-    case ColourDepth::k16: return 64;
-    case ColourDepth::k256: return 20;
-    default: return 0;
+  const auto linear = [](Rgb c) { return std::array<float, 3>{LinearOf(c.red), LinearOf(c.green), LinearOf(c.blue)}; };
+  const std::array<float, 3> a = linear(entries_[nearest].rgb), target = linear(colour);
+  Mix mix{entries_[nearest], entries_[nearest], 0};
+  float leastMiss = std::numeric_limits<float>::max();
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const std::array<float, 3> b = linear(entries_[i].rgb);
+    float dot = 0, length = 0;
+    for (int c = 0; c < 3; ++c) dot += (b[c] - a[c]) * (target[c] - a[c]), length += (b[c] - a[c]) * (b[c] - a[c]);
+    const float share = length > 0 ? std::clamp(dot / length, 0.0f, 1.0f) : 0.0f;
+    float miss = 0;
+    for (int c = 0; c < 3; ++c) miss += (a[c] + share * (b[c] - a[c]) - target[c]) * (a[c] + share * (b[c] - a[c]) - target[c]);
+    if (miss < leastMiss) leastMiss = miss, mix = {entries_[nearest], entries_[i], share};
   }
+  return mix;
 }
 
 }  // namespace tessaglyph

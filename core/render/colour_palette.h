@@ -25,16 +25,21 @@ class ColourPalette {
   // For kNone the result carries no meaning.
   PaletteColour Nearest(Rgb colour);
 
-  // About half the distance between neighbouring entries in each channel,
-  // which is how far ordered dithering shifts a colour.
-  int Spread() const;
+  // The nearest entry, the entry whose mix with it comes closest to colour,
+  // and the second's share of that mix (0 to 1, in linear light).
+  struct Mix {
+    PaletteColour first;
+    PaletteColour second;
+    float share = 0;
+  };
+  Mix NearestPair(Rgb colour);
 
  private:
   struct Lab {
     float l, a, b;
   };
   static Lab ToLab(Rgb colour);
-  PaletteColour Search(Rgb colour) const;
+  Mix Search(Rgb colour) const;
 
   ColourDepth depth_;
   std::vector<PaletteColour> entries_;
@@ -43,7 +48,7 @@ class ColourPalette {
   // search off most cells. Key 0 marks an empty slot (colours are stored + 1).
   struct Remembered {
     std::uint32_t key = 0;
-    PaletteColour colour;
+    Mix mix;
   };
   std::vector<Remembered> cache_;
 };
