@@ -108,6 +108,38 @@ TEST(CliTerminalTest, ReadsStandardInputAndWritesPipesAndDevicesDirectly) {
   ::close(reader);
 }
 
+// auto colours follow the environment; NO_COLOR wins, and a web page always
+// gets every colour.
+TEST(CliTerminalTest, ColoursFollowTheEnvironmentUnlessChosen) {
+  struct Row {
+    const char* noColor;
+    const char* colorTerm;
+    const char* term;
+    ColourDepth expected;
+  };
+  const Row rows[] = {
+      {nullptr, "truecolor", "xterm", ColourDepth::kTrue}, {nullptr, "24bit", nullptr, ColourDepth::kTrue},
+      {nullptr, "yes", "xterm-256color", ColourDepth::k256}, {nullptr, nullptr, "xterm", ColourDepth::k16},
+      {nullptr, nullptr, nullptr, ColourDepth::k16},         {"1", "truecolor", "xterm-256color", ColourDepth::kNone},
+      {"", "truecolor", nullptr, ColourDepth::kTrue},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(CliOptions::AutoColours(row.noColor, row.colorTerm, row.term), row.expected)
+        << (row.noColor ? row.noColor : "-") << " " << (row.colorTerm ? row.colorTerm : "-") << " " << (row.term ? row.term : "-");
+  }
+  TempFolder folder;
+  WriteFile(folder / "dot.bmp", MakeBmp24(1, 2, {MakePixel(0, 0, 0), MakePixel(255, 255, 255)}));
+  ::setenv("NO_COLOR", "1", 1);
+  const std::string plain = RunOnTerminal({"-o", "-", "--no-header", "--format", "ansi", "--symbols", "half", folder / "dot.bmp"}, 50, 10);
+  const std::string page = RunCli({"-o", "-", "-W", "1", "--format", "html", "--symbols", "half", folder / "dot.bmp"}).out;
+  ::unsetenv("NO_COLOR");
+  EXPECT_EQ(plain, "\xE2\x96\x84\n");
+  EXPECT_NE(page.find("<span style=\"color:#000000;background:#ffffff\">\xE2\x96\x80</span>\n"), std::string::npos) << page;
+  const std::string chosen =
+      RunOnTerminal({"-o", "-", "--no-header", "--format=ansi", "--colors=256", "--symbols=half", folder / "dot.bmp"}, 50, 10);
+  EXPECT_EQ(chosen, "\x1B[38;5;16;48;5;231m\xE2\x96\x80\x1B[0m\n");
+}
+
 TEST(CliTerminalTest, OptionsFollowTheUsualConventions) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
       {{"-qj2", "a"}, "j2 W0 q1 a"},

@@ -87,6 +87,12 @@ TEST_F(CliTest, BadUsageExitsWithTwoAndSaysWhy) {
       {{"--ramp=ab\x1b", "x.bmp"}, "--ramp: the ramp holds the control character U+001B"},
       {{"--fit", "-H9", "x.bmp"}, "--fit cannot be used with --width or --height"},
       {{"-", "-"}, "standard input (-) can be read only once"},
+      {{"--symbols", "sextant", "x.bmp"}, "--symbols takes ramp, half, quadrant or braille, not 'sextant'"},
+      {{"--colors=8", "x.bmp"}, "--colors takes auto, truecolor, 256, 16 or none, not '8'"},
+      {{"--dither", "random", "x.bmp"}, "--dither takes none, ordered or diffusion, not 'random'"},
+      {{"--background", "#12345", "x.bmp"}, "--background takes #rrggbb or a colour name such as black, not '#12345'"},
+      {{"--background=#12345g", "x.bmp"}, "--background takes #rrggbb or a colour name such as black, not '#12345g'"},
+      {{"--fill", "--symbols", "half", "x.bmp"}, "--fill paints the ramp's cells; block symbols have colours of their own"},
   };
   for (const auto& [arguments, reason] : cases) {
     const CliResult run = RunCli(arguments);
