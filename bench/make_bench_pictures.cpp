@@ -3,7 +3,6 @@
 // each output's extension (.bmp, .gif, .png) choosing its format. The GIF uses
 // a fixed 6x6x6 colour cube, which is all a benchmark needs.
 #include <gif_lib.h>
-#include <spng.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +10,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "rgba_png.h"
 
 namespace {
 
@@ -84,24 +85,6 @@ bool WriteGif(const Ppm& ppm, const char* path) {
   return EGifCloseFile(gif, &error) == GIF_OK && ok;
 }
 
-// 8-bit RGB, libspng's default compression and filters, written row by row.
-bool WritePng(const Ppm& ppm, const char* path) {
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
-  spng_ihdr header{static_cast<std::uint32_t>(ppm.width), static_cast<std::uint32_t>(ppm.height), 8,
-                   SPNG_COLOR_TYPE_TRUECOLOR, 0, 0, SPNG_INTERLACE_NONE};
-  const std::size_t stride = static_cast<std::size_t>(ppm.width) * 3;
-  bool ok = spng_set_png_file(ctx, file) == 0 && spng_set_ihdr(ctx, &header) == 0 &&
-            spng_encode_image(ctx, nullptr, 0, SPNG_FMT_PNG, SPNG_ENCODE_PROGRESSIVE | SPNG_ENCODE_FINALIZE) == 0;
-  for (int y = 0; ok && y < ppm.height; ++y) {
-    const int error = spng_encode_row(ctx, ppm.rgb.data() + y * stride, stride);
-    ok = error == 0 || (error == SPNG_EOI && y == ppm.height - 1);
-  }
-  spng_ctx_free(ctx);
-  return std::fclose(file) == 0 && ok;
-}
-
 bool EndsWith(const std::string& text, const std::string& end) {
   return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
@@ -118,7 +101,7 @@ int main(int argc, char** argv) {
     const std::string path = argv[i];
     const bool ok = EndsWith(path, ".bmp")   ? WriteBmp(ppm, argv[i])
                     : EndsWith(path, ".gif") ? WriteGif(ppm, argv[i])
-                    : EndsWith(path, ".png") ? WritePng(ppm, argv[i])
+                    : EndsWith(path, ".png") ? bench::WritePng(argv[i], ppm.width, ppm.height, 3, ppm.rgb.data())
                                              : false;
     if (!ok) {
       std::fprintf(stderr, "make_bench_pictures: cannot write %s\n", argv[i]);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "render/linear_light.h"
+
 namespace tessaglyph {
 namespace {
 
@@ -12,9 +14,11 @@ std::uint64_t Overlap(std::uint64_t a0, std::uint64_t a1, std::uint64_t b0, std:
 
 }  // namespace
 
-AreaResampler::AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines, Rgb background)
+AreaResampler::AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines, Rgb background,
+                             Mixing mixing)
     : source_(source),
       overBackground_(background),
+      mixing_(mixing),
       columns_(columns),
       lines_(lines),
       width_(static_cast<std::uint64_t>(source.Width())),
@@ -57,6 +61,34 @@ bool AreaResampler::ReduceSourceRow(std::int32_t row) {
   const Pixel32* read = source_.Row(row);
   if (read == nullptr) return false;
   const Pixel32* pixels = overBackground_.Of(read, static_cast<std::size_t>(width_));
+  if (mixing_ == Mixing::kLinearLight) {
+    ReduceLinear(pixels);
+  } else {
+    ReduceEncoded(pixels);
+  }
+  reducedRowIndex_ = row;
+  return true;
+}
+
+// Every pixel looked up; the weights of the pixels inside a cell are whole.
+void AreaResampler::ReduceLinear(const Pixel32* pixels) {
+  for (std::size_t x = 0; x < reducedRow_.size(); ++x) {
+    const Pixel32* pixel = pixels + firstPixel_[x];
+    const std::size_t first = firstWeight_[x];
+    ChannelSums sums;
+    for (std::size_t k = first; k < firstWeight_[x + 1]; ++k) {
+      const Pixel32 p = pixel[k - first];
+      const std::uint64_t weight = weights_[k];
+      sums.red += weight * LinearLight::Of16(RedOf(p));
+      sums.green += weight * LinearLight::Of16(GreenOf(p));
+      sums.blue += weight * LinearLight::Of16(BlueOf(p));
+      sums.alpha += weight * (p >> 24);
+    }
+    reducedRow_[x] = sums;
+  }
+}
+
+void AreaResampler::ReduceEncoded(const Pixel32* pixels) {
   // Only a cell's first and last pixel can lie partly outside it; the ones
   // between weigh a whole pixel (columns units) each, so they are summed
   // plainly, red and blue together, and weighed once.
@@ -90,8 +122,6 @@ bool AreaResampler::ReduceSourceRow(std::int32_t row) {
     }
     reducedRow_[x] = sums;
   }
-  reducedRowIndex_ = row;
-  return true;
 }
 
 // Rows are measured the same way in units of 1/lines: line y spans
@@ -118,12 +148,12 @@ const CellAverage* AreaResampler::Line(std::int32_t y) {
 }
 
 // Every cell's weights add up to W * H; the means are rounded halves up.
-// Pictures of fewer than 2^52 pixels keep every total within 64 bits, where
-// dividing is several times cheaper.
+// Pictures of fewer than 2^46 pixels keep every total, linear light's 16 bits
+// included, within 64 bits, where dividing is several times cheaper.
 void AreaResampler::Finish() {
   const Wide area = Wide{width_} * height_;
   const auto mean = [area](Wide total) {
-    if (area < (Wide{1} << 52)) {
+    if (area < (Wide{1} << 46)) {
       const auto narrowArea = static_cast<std::uint64_t>(area);
       return Wide{(2 * static_cast<std::uint64_t>(total) + narrowArea) / (2 * narrowArea)};
     }
@@ -136,6 +166,13 @@ void AreaResampler::Finish() {
   };
   for (std::size_t x = 0; x < line_.size(); ++x) {
     const WideSums& sums = lineSums_[x];
+    if (mixing_ == Mixing::kLinearLight) {
+      const std::uint8_t red = LinearLight::Encoded16(static_cast<std::uint32_t>(mean(sums.red)));
+      const std::uint8_t green = LinearLight::Encoded16(static_cast<std::uint32_t>(mean(sums.green)));
+      const std::uint8_t blue = LinearLight::Encoded16(static_cast<std::uint32_t>(mean(sums.blue)));
+      line_[x] = {static_cast<std::uint16_t>(red + green + blue), red, green, blue, coverage(sums.alpha)};
+      continue;
+    }
     line_[x] = {static_cast<std::uint16_t>(mean(sums.red + sums.green + sums.blue)),
                 static_cast<std::uint8_t>(mean(sums.red)), static_cast<std::uint8_t>(mean(sums.green)),
                 static_cast<std::uint8_t>(mean(sums.blue)), coverage(sums.alpha)};

@@ -26,12 +26,16 @@ struct CellAverage {
 // source are read once, in order, and only the latest is kept, so memory
 // grows with the number of columns, never with the picture. Transparent
 // pixels are laid over a background colour first, so a cell's colour is
-// what the picture shows on that background.
+// what the picture shows on that background. Colours are averaged as they
+// are stored (sRGB), or in linear light, as the eye mixes a cell's area.
 class AreaResampler {
  public:
+  enum class Mixing { kEncoded, kLinearLight };
+
   // Borrows source (at least 1 x 1) for its whole life; columns and lines
   // are at least 1.
-  AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines, Rgb background = {255, 255, 255});
+  AreaResampler(PixelSource& source, std::int32_t columns, std::int32_t lines, Rgb background = {255, 255, 255},
+                Mixing mixing = Mixing::kEncoded);
 
   std::int32_t Columns() const { return columns_; }
   std::int32_t Lines() const { return lines_; }
@@ -52,10 +56,13 @@ class AreaResampler {
 
   void PlanColumns();
   bool ReduceSourceRow(std::int32_t row);
+  void ReduceEncoded(const Pixel32* pixels);
+  void ReduceLinear(const Pixel32* pixels);
   void Finish();
 
   PixelSource& source_;
   RowOverBackground overBackground_;
+  const Mixing mixing_;
   const std::int32_t columns_;
   const std::int32_t lines_;
   const std::uint64_t width_;

@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <string>
 
+#include "render/linear_light.h"
+
 namespace tessaglyph {
 namespace {
 
 constexpr int kMidSum = CharacterRamp::kMaxSum / 2;
+// In colour a flat cell's dots are set unless it is this close to the
+// terminal's own background (black, or white when inverted).
+constexpr int kNearBackground = 48;
 // Below this spread of brightness sums a cell counts as flat.
 constexpr int kLeastContrast = 48;
 
@@ -25,15 +30,18 @@ bool IsInk(const CellAverage& c, int threshold, bool invert) {
   return !Transparent(c) && (invert ? c.sum < threshold : c.sum > threshold);
 }
 
-// The mean colour of the sub-cells in mask, its squared error beside.
+// Sub-cells in one colour: their squared error around their mean (as
+// stored), and the colour that gives off their mean light.
 struct Group {
   int count = 0;
   int red = 0, green = 0, blue = 0;
   long long squares = 0;
+  float light[3] = {0, 0, 0};
 
   void Add(const CellAverage& c) {
     ++count, red += c.red, green += c.green, blue += c.blue;
     squares += c.red * c.red + c.green * c.green + c.blue * c.blue;
+    light[0] += LinearLight::Of(c.red), light[1] += LinearLight::Of(c.green), light[2] += LinearLight::Of(c.blue);
   }
   // Sum of squared distances to the mean, times count.
   long long ScaledError() const {
@@ -41,8 +49,8 @@ struct Group {
                               static_cast<long long>(blue) * blue);
   }
   Rgb Mean() const {
-    const auto mean = [this](int total) { return static_cast<std::uint8_t>((2 * total + count) / (2 * count)); };
-    return {mean(red), mean(green), mean(blue)};
+    const auto mean = [this](float total) { return LinearLight::Encoded(total / static_cast<float>(count)); };
+    return {mean(light[0]), mean(light[1]), mean(light[2])};
   }
 };
 
@@ -119,7 +127,8 @@ PaintedCell BlockSymbols::Braille(const std::array<CellAverage, 8>& dots, bool c
     total += dot.sum, ++opaque;
   }
   if (opaque == 0) return {" "};
-  const int threshold = highest - lowest < kLeastContrast ? kMidSum : total / opaque;
+  const int flat = !coloured ? kMidSum : invert ? CharacterRamp::kMaxSum - kNearBackground : kNearBackground;
+  const int threshold = highest - lowest < kLeastContrast ? flat : total / opaque;
   unsigned mask = 0;
   for (unsigned i = 0; i < 8; ++i) mask |= IsInk(dots[i], threshold, invert) ? 1u << i : 0;
   const std::string& character = BrailleCharacters()[mask];

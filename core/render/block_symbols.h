@@ -27,9 +27,10 @@ class BlockSymbols {
   // Dots in braille order (the left column top down, then the right; the
   // bottom row last), all in one colour, the mean of the dots set, on the
   // terminal's background. A dot is set where its area is lighter (darker
-  // when inverted) than the cell's own mean; a cell of too little contrast
-  // for that is judged against mid grey instead, so that flat light areas
-  // still show.
+  // when inverted) than the cell's own mean. A cell of too little contrast
+  // for that has all its dots set in colour unless it is about as dark as
+  // the terminal (as light, inverted), and without colour is judged against
+  // mid grey, so that flat areas still show.
   static PaintedCell Braille(const std::array<CellAverage, 8>& dots, bool coloured, bool invert);
 };
 

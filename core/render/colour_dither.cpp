@@ -1,8 +1,8 @@
 #include "render/colour_dither.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
+
+#include "render/linear_light.h"
 
 namespace tessaglyph {
 namespace {
@@ -13,26 +13,6 @@ constexpr std::uint8_t kBayer[8][8] = {
     {0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26}, {12, 44, 4, 36, 14, 46, 6, 38},
     {60, 28, 52, 20, 62, 30, 54, 22}, {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
     {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
-
-const std::array<float, 256>& LinearTable() {
-  static const std::array<float, 256> table = [] {
-    std::array<float, 256> linear{};
-    for (std::size_t i = 0; i < linear.size(); ++i) {
-      const float c = static_cast<float>(i) / 255.0f;
-      linear[i] = c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
-    }
-    return linear;
-  }();
-  return table;
-}
-
-float Linear(std::uint8_t channel) { return LinearTable()[channel]; }
-
-std::uint8_t Encoded(float linear) {
-  const float c = std::clamp(linear, 0.0f, 1.0f);
-  const float encoded = c <= 0.0031308f ? 12.92f * c : 1.055f * std::pow(c, 1.0f / 2.4f) - 0.055f;
-  return static_cast<std::uint8_t>(std::lround(encoded * 255.0f));
-}
 
 }  // namespace
 
@@ -62,12 +42,12 @@ PaletteColour ColourDither::Quantise(std::int32_t x, Rgb colour) {
   if (mode_ != DitherMode::kDiffusion) return palette_.Nearest(colour);
   const std::size_t i = static_cast<std::size_t>(x) + 1;
   const Error& carried = current_[i];
-  const Error wanted{std::clamp(Linear(colour.red) + carried.red, 0.0f, 1.0f),
-                     std::clamp(Linear(colour.green) + carried.green, 0.0f, 1.0f),
-                     std::clamp(Linear(colour.blue) + carried.blue, 0.0f, 1.0f)};
-  const PaletteColour chosen = palette_.Nearest({Encoded(wanted.red), Encoded(wanted.green), Encoded(wanted.blue)});
-  const Error error{wanted.red - Linear(chosen.rgb.red), wanted.green - Linear(chosen.rgb.green),
-                    wanted.blue - Linear(chosen.rgb.blue)};
+  const Error wanted{std::clamp(LinearLight::Of(colour.red) + carried.red, 0.0f, 1.0f),
+                     std::clamp(LinearLight::Of(colour.green) + carried.green, 0.0f, 1.0f),
+                     std::clamp(LinearLight::Of(colour.blue) + carried.blue, 0.0f, 1.0f)};
+  const PaletteColour chosen = palette_.Nearest({LinearLight::Encoded(wanted.red), LinearLight::Encoded(wanted.green), LinearLight::Encoded(wanted.blue)});
+  const Error error{wanted.red - LinearLight::Of(chosen.rgb.red), wanted.green - LinearLight::Of(chosen.rgb.green),
+                    wanted.blue - LinearLight::Of(chosen.rgb.blue)};
   // 7/16 to the right, 3/16, 5/16 and 1/16 below left, below and below right.
   const auto pass = [](Error& to, const Error& e, float sixteenths) {
     const float weight = sixteenths / 16.0f;

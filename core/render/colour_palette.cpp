@@ -5,6 +5,8 @@
 #include <cmath>
 #include <limits>
 
+#include "render/linear_light.h"
+
 namespace tessaglyph {
 namespace {
 
@@ -39,11 +41,6 @@ std::vector<PaletteColour> EntriesOf(ColourDepth depth) {
   return entries;
 }
 
-float LinearOf(std::uint8_t channel) {
-  const float c = channel / 255.0f;
-  return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
-}
-
 std::uint32_t KeyOf(Rgb colour) {
   return ((std::uint32_t{colour.red} << 16) | (std::uint32_t{colour.green} << 8) | colour.blue) + 1;
 }
@@ -58,7 +55,7 @@ ColourPalette::ColourPalette(ColourDepth depth) : depth_(depth), entries_(Entrie
 // Björn Ottosson's OKLab: linear sRGB to a cone response, a cube root, and
 // a fixed mix into lightness and two opponent axes.
 ColourPalette::Lab ColourPalette::ToLab(Rgb colour) {
-  const float r = LinearOf(colour.red), g = LinearOf(colour.green), b = LinearOf(colour.blue);
+  const float r = LinearLight::Of(colour.red), g = LinearLight::Of(colour.green), b = LinearLight::Of(colour.blue);
   const float l = std::cbrt(0.4122214708f * r + 0.5363325363f * g + 0.0514459929f * b);
   const float m = std::cbrt(0.2119034982f * r + 0.6806995451f * g + 0.1073969566f * b);
   const float s = std::cbrt(0.0883024619f * r + 0.2817188376f * g + 0.6299787005f * b);
@@ -89,7 +86,7 @@ ColourPalette::Mix ColourPalette::Search(Rgb colour) const {
     const float distance = dl * dl + da * da + db * db;
     if (distance < best) best = distance, nearest = i;
   }
-  const auto linear = [](Rgb c) { return std::array<float, 3>{LinearOf(c.red), LinearOf(c.green), LinearOf(c.blue)}; };
+  const auto linear = [](Rgb c) { return std::array<float, 3>{LinearLight::Of(c.red), LinearLight::Of(c.green), LinearLight::Of(c.blue)}; };
   const std::array<float, 3> a = linear(entries_[nearest].rgb), target = linear(colour);
   Mix mix{entries_[nearest], entries_[nearest], 0};
   float leastMiss = std::numeric_limits<float>::max();

@@ -59,7 +59,8 @@ SymbolRenderer::Split SymbolRenderer::SplitOf(SymbolMode symbols) {
 bool SymbolRenderer::WriteRows(PixelSource& pixels, TextSize size, ByteSink& out,
                                const std::function<void()>& rowDone) const {
   const Split split = SplitOf(style_.symbols);
-  AreaResampler subCells(pixels, size.columns * split.across, size.lines * split.down, style_.background);
+  AreaResampler subCells(pixels, size.columns * split.across, size.lines * split.down, style_.background,
+                         AreaResampler::Mixing::kLinearLight);
   const ColourDepth depth = style_.EffectiveColours();
   CellPainter painter(style_.format, ColourDither(ColourPalette(depth), style_.dither, size.columns), size.columns, true);
   std::vector<std::vector<CellAverage>> rows(static_cast<std::size_t>(split.down));

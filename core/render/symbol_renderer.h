@@ -13,7 +13,8 @@ namespace tessaglyph {
 
 // Writes a picture in block symbols: each character cell is split into a
 // grid of sub-cells (2 halves, 2 x 2 quadrants or 2 x 4 braille dots), the
-// picture is averaged onto that finer grid, and each cell's symbol and
+// picture is averaged onto that finer grid in linear light (a half block
+// then gives off the light its area does), and each cell's symbol and
 // colours are chosen from its sub-cells. The size is in characters, as for
 // the ramp.
 class SymbolRenderer {

@@ -41,7 +41,7 @@ PictureStyle Ansi(SymbolMode symbols, bool invert = false) {
 // Small pictures whose sub-cells have known means: the symbol, its colours
 // exactly, and transparent parts left to the terminal in every mode.
 TEST(SymbolRendererTest, EachModeDrawsItsSubCellsInTheirExactColours) {
-  const std::string red = "255;0;0", blue = "0;0;255", purple = "128;0;128";
+  const std::string red = "255;0;0", blue = "0;0;255", purple = "188;0;188";
   struct Case {
     const char* what;
     SymbolMode mode;
@@ -52,7 +52,7 @@ TEST(SymbolRendererTest, EachModeDrawsItsSubCellsInTheirExactColours) {
   };
   const std::vector<Case> cases = {
       {"half: top over bottom", SymbolMode::kHalf, 1, {kRed, kBlue}, {1, 1}, "\x1B[38;2;" + red + ";48;2;" + blue + "m▀\x1B[0m\n"},
-      {"half: areas averaged", SymbolMode::kHalf, 2, {kRed, kBlue, kRed, kBlue}, {1, 1},
+      {"half: areas averaged in linear light", SymbolMode::kHalf, 2, {kRed, kBlue, kRed, kBlue}, {1, 1},
        "\x1B[48;2;" + purple + "m \x1B[0m\n"},
       {"half: clear top", SymbolMode::kHalf, 1, {kClear, kBlue}, {1, 1}, "\x1B[38;2;" + blue + "m▄\x1B[0m\n"},
       {"half: clear bottom", SymbolMode::kHalf, 1, {kRed, kClear}, {1, 1}, "\x1B[38;2;" + red + "m▀\x1B[0m\n"},
@@ -64,13 +64,14 @@ TEST(SymbolRendererTest, EachModeDrawsItsSubCellsInTheirExactColours) {
       {"quadrant: one colour is a plain background", SymbolMode::kQuadrant, 2, {kRed, kRed, kRed, kRed}, {1, 1},
        "\x1B[48;2;" + red + "m \x1B[0m\n"},
       {"quadrant: best two colours", SymbolMode::kQuadrant, 2, {kRed, kRed, kWhite, kBlack}, {1, 1},
-       "\x1B[38;2;255;255;255;48;2;170;0;0m▖\x1B[0m\n"},
+       "\x1B[38;2;255;255;255;48;2;213;0;0m▖\x1B[0m\n"},
       {"quadrant: clear corner", SymbolMode::kQuadrant, 2, {kRed, kBlue, kClear, kRed}, {1, 1},
-       "\x1B[38;2;170;0;85m▜\x1B[0m\n"},
+       "\x1B[38;2;213;0;156m▜\x1B[0m\n"},
       {"braille: light left column", SymbolMode::kBraille, 2, {kWhite, kBlack, kWhite, kBlack, kWhite, kBlack, kWhite, kBlack},
        {1, 1}, "\x1B[38;2;255;255;255m⡇\x1B[0m\n"},
       {"braille: flat light cell", SymbolMode::kBraille, 1, {kWhite}, {1, 1}, "\x1B[38;2;255;255;255m⣿\x1B[0m\n"},
-      {"braille: flat dark cell", SymbolMode::kBraille, 1, {kBlack}, {1, 1}, " \n"},
+      {"braille: flat dark cell", SymbolMode::kBraille, 1, {MakePixel(40, 40, 40)}, {1, 1}, "\x1B[38;2;40;40;40m⣿\x1B[0m\n"},
+      {"braille: flat black cell", SymbolMode::kBraille, 1, {kBlack}, {1, 1}, " \n"},
       {"ramp: clear cell", SymbolMode::kRamp, 2, {kClear, kClear}, {1, 1}, " \n"},
       {"ramp: cell beside a clear one", SymbolMode::kRamp, 2, {kClear, kRed}, {2, 1}, " \x1B[38;2;" + red + "mX\x1B[0m\n"},
   };
@@ -139,7 +140,7 @@ TEST(SymbolRendererTest, RemovingTheMarkupLeavesColumnsOfTheModesSymbols) {
 TEST(SymbolRendererTest, TextOfATransparentPictureIsThePictureOverWhite) {
   std::mt19937 random(5);
   std::vector<Pixel32> straight(7 * 5), overWhite;
-  for (Pixel32& p : straight) p = random();
+  for (Pixel32& p : straight) p = static_cast<Pixel32>(random());
   for (const Pixel32 p : straight) overWhite.push_back(PixelOverWhite(RedOf(p), GreenOf(p), BlueOf(p), p >> 24));
   for (const TextSize size : {TextSize{7, 5}, TextSize{3, 2}}) {
     EXPECT_EQ(Rows(straight, 7, size, {}, LineEnding::kCr), Rows(overWhite, 7, size, {}, LineEnding::kCr));
