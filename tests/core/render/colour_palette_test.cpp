@@ -54,7 +54,9 @@ TEST(ColourPaletteTest, DitheringMixesEntriesToTheMeanAndRepeatsItself) {
     double sum = 0;
     for (const PaletteColour& c : first) entries.insert(c.index), sum += Linear(c.rgb.red);
     EXPECT_EQ(entries.size(), mode == DitherMode::kNone ? 1u : 2u) << static_cast<int>(mode);
-    if (mode != DitherMode::kNone) EXPECT_NEAR(sum / first.size() / Linear(grey.red), 1.0, 0.1) << static_cast<int>(mode);
+    if (mode != DitherMode::kNone) {
+      EXPECT_NEAR(sum / static_cast<double>(first.size()) / Linear(grey.red), 1.0, 0.1) << static_cast<int>(mode);
+    }
   }
 }
 
