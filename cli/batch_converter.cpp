@@ -1,11 +1,15 @@
 #include "batch_converter.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <system_error>
@@ -14,7 +18,8 @@
 #include "render/area_resampler.h"
 #include "decode/decode_picture_file.h"
 #include "output/output_file.h"
-#include "quoted_name.h"
+#include "output/output_target.h"
+#include "output/quoted_name.h"
 #include "output/same_file.h"
 
 namespace tessaglyph {
@@ -115,6 +120,7 @@ std::string BatchConverter::OutputPathFor(std::size_t index) const {
 }
 
 int BatchConverter::Run() {
+  if (!OutputDirectoryUsable()) return 2;
   RefuseOutputsThatArePictures();
   RefuseSharedOutputs();
   std::vector<std::thread> workers;
@@ -131,6 +137,21 @@ int BatchConverter::Run() {
   for (char done : converted_) converted += done != 0;
   if (converted == options_.pictures.size()) return 0;
   return converted == 0 ? 2 : 1;
+}
+
+// A -d folder that cannot be used is one problem, reported once, before
+// any picture is decoded; its links are followed as every output's are.
+bool BatchConverter::OutputDirectoryUsable() {
+  if (!options_.outputDirectory) return true;
+  std::string error;
+  const int folder = OutputTarget::OpenFolder(*options_.outputDirectory, error);
+  if (folder >= 0 && ::faccessat(folder, ".", X_OK, AT_EACCESS) != 0) error = std::strerror(errno);
+  if (folder >= 0) ::close(folder);
+  if (folder >= 0 && error.empty()) return true;
+  auto lock = progress_.LockForMessage();
+  std::fprintf(stderr, "tessaglyph-cli: %s: cannot write texts into it: %s\n",
+               QuotedName(*options_.outputDirectory).c_str(), error.c_str());
+  return false;
 }
 
 // Checked before anything is written: a text must never land on a picture of
@@ -178,7 +199,11 @@ void BatchConverter::Worker() {
 bool BatchConverter::Convert(std::size_t index) {
   const std::string& picture = options_.pictures[index];
   std::string error;
-  const bool written = DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
+  // A name the converter derives is only ever a file; only a name the user
+  // gave may be a terminal, a pipe or a device.
+  const bool named = options_.outputFile || outputs_[index] == "-";
+  const bool written =
+      named && DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
   if (!written) Report(picture, error);
   return written;
 }
@@ -278,7 +303,9 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
   PictureSourceResult opened;
   TextSize size;
   if (picture != "-" && !IsReadableFile(picture) && !OpenPicture(picture, nullptr, opened, size, error)) return false;
-  const std::unique_ptr<DirectOutput> out = DirectOutput::Open(output, error);
+  const std::optional<std::chrono::seconds> stallLimit =
+      options_.pipeTimeout != 0 ? std::optional(std::chrono::seconds(options_.pipeTimeout)) : std::nullopt;
+  const std::unique_ptr<DirectOutput> out = DirectOutput::Open(output, stallLimit, error);
   if (!out) {
     error = "cannot write " + OutputName(output) + ": " + error;
     return false;

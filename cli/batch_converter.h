@@ -37,6 +37,7 @@ class BatchConverter {
                    std::string& error);
   TextSize SizeFor(std::int32_t width, std::int32_t height, const DirectOutput* direct) const;
   OutputRules Rules() const;
+  bool OutputDirectoryUsable();
   void RefuseOutputsThatArePictures();
   void RefuseSharedOutputs();
   void Refuse(std::size_t index, const std::string& reason);

@@ -191,6 +191,17 @@ const std::vector<OptionSpec>& Options() {
       {'q', "quiet", false, Flag(&CliOptions::quiet)},
       {'h', "help", false, Flag(&CliOptions::showHelp)},
       {'\0', "version", false, Flag(&CliOptions::showVersion)},
+      {'\0', "recover", false, Flag(&CliOptions::recover)},
+      {'\0', "pipe-timeout", true,
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         std::uint64_t seconds = 0;
+         if (!ParseUnsigned(v, seconds) || seconds > 86400) {
+           error = "--pipe-timeout needs a number of seconds from 0 to 86400, not '" + v + "'";
+           return false;
+         }
+         o.pipeTimeout = static_cast<unsigned>(seconds);
+         return true;
+       }},
       {'\0', "max-memory", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          if (!ParseByteCount(v, o.maxMemory)) {
@@ -217,6 +228,10 @@ const OptionSpec* FindLong(std::string_view name) {
 
 bool CheckCombination(const CliOptions& options, std::string& error) {
   if (options.showHelp || options.showVersion) return true;
+  if (options.recover) {
+    if (!options.pictures.empty()) error = "--recover takes no pictures";
+    return error.empty();
+  }
   if (options.pictures.empty()) {
     error = "no picture given";
   } else if (options.outputFile && options.pictures.size() > 1) {
@@ -389,6 +404,10 @@ const char* CliOptions::Usage() {
          "      --max-pixels N   refuse pictures of more than N pixels (default 268435456)\n"
          "      --max-memory SIZE  memory all running conversions may use for decoding,\n"
          "                       such as 800M or 2G (default 1536M)\n"
+         "      --pipe-timeout S  give up on a pipe whose reader takes nothing for S\n"
+         "                       seconds (default 30; 0 waits for ever)\n"
+         "      --recover        finish texts a killed conversion left half written in\n"
+         "                       place (the next conversion to such a file does too)\n"
          "  -q, --quiet          no progress bar and no warnings, only errors\n"
          "  -h, --help           show this help\n"
          "      --version        show the version\n"

@@ -38,6 +38,8 @@ struct CliOptions {
   bool quiet = false;
   bool showHelp = false;
   bool showVersion = false;
+  bool recover = false;                        // --recover: finish in-place writes a kill cut short
+  unsigned pipeTimeout = 30;                   // seconds a pipe's reader may take nothing; 0: no limit
 
   // Parses argv; on a usage error returns nothing and sets error.
   static std::optional<CliOptions> Parse(const std::vector<std::string>& arguments, std::string& error);

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "output/output_target.h"
+
 namespace tessaglyph {
 namespace {
 
@@ -16,9 +18,15 @@ bool IsStandardOutput(const std::string& path) { return path == "-" || path == "
 bool IsRegularOrFolder(mode_t mode) { return S_ISREG(mode) || S_ISDIR(mode); }
 
 // Opening does not wait: a pipe nobody reads would otherwise block the open
-// itself. Writing then waits as usual for a slow reader.
-int OpenWithoutWaiting(const std::string& path, std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+// itself. Writing then waits as usual, up to the stall limit for a pipe.
+int OpenWithoutWaiting(const OutputTarget& target, std::string& error) {
+  struct stat info {};
+  if (target.Look(info) && S_ISSOCK(info.st_mode)) {
+    error = "it is a socket, which cannot be opened as a file";
+    return -1;
+  }
+  const int fd = ::openat(target.FolderFd(), target.Name().c_str(),
+                          O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     error = errno == ENXIO ? "no program reads from that pipe" : std::strerror(errno);
     return -1;
@@ -28,27 +36,42 @@ int OpenWithoutWaiting(const std::string& path, std::string& error) {
   return fd;
 }
 
+// A reader at the other end of a pipe or socket may stall; a device or a
+// terminal is as slow as it is.
+bool MayStall(int fd) {
+  struct stat info {};
+  return ::fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+}
+
 }  // namespace
 
 bool DirectOutput::Suits(const std::string& path) {
+  if (IsStandardOutput(path)) return true;
+  std::string ignored;
+  const std::optional<OutputTarget> target = OutputTarget::Resolve(path, ignored);
   struct stat info {};
-  return IsStandardOutput(path) || (::stat(path.c_str(), &info) == 0 && !IsRegularOrFolder(info.st_mode));
+  return target && target->Look(info) && !IsRegularOrFolder(info.st_mode);
 }
 
-std::unique_ptr<DirectOutput> DirectOutput::Open(const std::string& path, std::string& error) {
-  const bool standard = IsStandardOutput(path);
-  const int fd = standard ? STDOUT_FILENO : OpenWithoutWaiting(path, error);
+std::unique_ptr<DirectOutput> DirectOutput::Open(const std::string& path,
+                                                 std::optional<std::chrono::seconds> stallLimit, std::string& error) {
+  if (IsStandardOutput(path)) {
+    return std::unique_ptr<DirectOutput>(new DirectOutput(STDOUT_FILENO, false, stallLimit));
+  }
+  const std::optional<OutputTarget> target = OutputTarget::Resolve(path, error);
+  const int fd = target ? OpenWithoutWaiting(*target, error) : -1;
   if (fd < 0) return nullptr;
-  std::unique_ptr<DirectOutput> output(new DirectOutput(fd, !standard));
+  std::unique_ptr<DirectOutput> output(new DirectOutput(fd, true, stallLimit));
   struct stat info {};
-  if (!standard && (::fstat(fd, &info) != 0 || IsRegularOrFolder(info.st_mode))) {
+  if (::fstat(fd, &info) != 0 || IsRegularOrFolder(info.st_mode)) {
     error = "it changed into a file while being opened";
     return nullptr;
   }
   return output;
 }
 
-DirectOutput::DirectOutput(int fd, bool owned) : fd_(fd), owned_(owned), sink_(fd) {}
+DirectOutput::DirectOutput(int fd, bool owned, std::optional<std::chrono::seconds> stallLimit)
+    : fd_(fd), owned_(owned), sink_(fd, MayStall(fd) ? stallLimit : std::nullopt) {}
 
 DirectOutput::~DirectOutput() {
   if (owned_) ::close(fd_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -12,17 +13,22 @@
 namespace tessaglyph {
 
 // An output written where it is, with no temporary file and nothing
-// replaced: standard output ("-" or /dev/stdout), and a terminal, pipe,
-// socket or other device named by its path.
+// replaced: standard output ("-" or /dev/stdout), and a terminal, pipe or
+// other device the user named as the output.
 class DirectOutput : public ByteSink {
  public:
-  // True when path names such an output rather than a file to create.
+  // True when path names such an output rather than a file to create. The
+  // name is looked up as every output file's is (OutputTarget), so a link
+  // counts only where it would be followed.
   static bool Suits(const std::string& path);
 
-  // Opens path for writing, creating and truncating nothing; the caller has
-  // made sure it is none of the pictures. On failure returns nullptr and a
-  // plain-words reason in error.
-  static std::unique_ptr<DirectOutput> Open(const std::string& path, std::string& error);
+  // Opens path for writing, creating and truncating nothing, and without
+  // waiting for a pipe's reader: a pipe nobody reads is refused. The caller
+  // has made sure it is none of the pictures. A pipe or socket whose reader
+  // takes nothing for stallLimit fails the write (none: waits for ever). On
+  // failure returns nullptr and a plain-words reason in error.
+  static std::unique_ptr<DirectOutput> Open(const std::string& path, std::optional<std::chrono::seconds> stallLimit,
+                                            std::string& error);
   ~DirectOutput() override;
   DirectOutput(const DirectOutput&) = delete;
   DirectOutput& operator=(const DirectOutput&) = delete;
@@ -43,7 +49,7 @@ class DirectOutput : public ByteSink {
   std::optional<TerminalCells> TerminalSize() const;
 
  private:
-  DirectOutput(int fd, bool owned);
+  DirectOutput(int fd, bool owned, std::optional<std::chrono::seconds> stallLimit);
 
   int fd_;
   bool owned_;

@@ -5,6 +5,7 @@
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +19,7 @@
 #include <set>
 #include <utility>
 
+#include "output/in_place_write.h"
 #include "render/text_renderer.h"
 
 namespace tessaglyph {
@@ -163,17 +165,55 @@ bool NameTempFile(int fd, int folderFd, const std::string& targetName, std::stri
   return false;
 }
 
+// The access ACL and the user.* attributes of a replaced file go to the new
+// one as its mode does; security.* and trusted.* ones are the system's and the
+// administrator's to set. An ACL the folder's default gave the new file goes
+// when the replaced file had none.
+constexpr std::string_view kAccessAcl = "system.posix_acl_access";
+
+bool IsKeptAttribute(std::string_view name) { return name.starts_with("user.") || name == kAccessAcl; }
+
+void CopyAttribute(int from, int to, const char* name) {
+  const ssize_t size = ::fgetxattr(from, name, nullptr, 0);
+  std::vector<char> value(static_cast<std::size_t>(std::max<ssize_t>(size, 0)));
+  const ssize_t got = size >= 0 ? ::fgetxattr(from, name, value.data(), value.size()) : -1;
+  if (got >= 0) ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0);
+}
+
+void CopyExtendedAttributes(const OutputTarget& target, const struct stat& replaced, int to) {
+  const int from = ::openat(target.FolderFd(), target.Name().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat opened {};
+  if (from < 0 || ::fstat(from, &opened) != 0 || opened.st_ino != replaced.st_ino || opened.st_dev != replaced.st_dev) {
+    if (from >= 0) ::close(from);
+    return;
+  }
+  const ssize_t size = ::flistxattr(from, nullptr, 0);
+  std::vector<char> names(static_cast<std::size_t>(std::max<ssize_t>(size, 0)));
+  const ssize_t got = size > 0 ? ::flistxattr(from, names.data(), names.size()) : 0;
+  bool hadAcl = false;
+  for (std::size_t at = 0; got > 0 && at < static_cast<std::size_t>(got); at += std::strlen(names.data() + at) + 1) {
+    const char* name = names.data() + at;
+    if (!IsKeptAttribute(name)) continue;
+    hadAcl = hadAcl || name == kAccessAcl;
+    CopyAttribute(from, to, name);
+  }
+  if (!hadAcl) ::fremovexattr(to, kAccessAcl.data());
+  ::close(from);
+}
+
 // The new file gets what the user set on the file it replaces, and no more:
 // the permission bits, never set-user-ID, set-group-ID or sticky; the group
 // where the user may give it, else no group permissions at all, as another
-// group would get them; the owner only when converting as the administrator.
-// A new name gets 0666 less the umask.
-void SetAttributes(int fd, const struct stat* replaced) {
+// group would get them (the mode set last takes them from an ACL too); the
+// owner only when converting as the administrator; the ACL and user.*
+// attributes. A new name gets 0666 less the umask.
+void SetAttributes(int fd, const OutputTarget& target, const struct stat* replaced) {
   mode_t mode = 0666 & ~CurrentUmask();
   if (replaced != nullptr) {
     mode = replaced->st_mode & 0777;
     const uid_t owner = ::geteuid() == 0 ? replaced->st_uid : static_cast<uid_t>(-1);
     if (::fchown(fd, owner, replaced->st_gid) != 0) mode &= ~static_cast<mode_t>(S_IRWXG);
+    CopyExtendedAttributes(target, *replaced, fd);
   }
   ::fchmod(fd, mode);
 }
@@ -201,8 +241,9 @@ bool CheckExisting(const OutputTarget& target, const struct stat& info, const Ou
   if (S_ISDIR(info.st_mode)) {
     error = "it is a folder, not a file";
   } else if (!S_ISREG(info.st_mode)) {
-    // Renaming over a device or a pipe would put a plain file in its place.
-    error = "it is a device or a pipe, not a file";
+    // Renaming over a device or a pipe would put a plain file in its place,
+    // and writing into one is for names the user gave as such (DirectOutput).
+    error = "it is a device, a pipe or a socket, not a file";
   } else if (IsAmong({info.st_dev, info.st_ino}, rules.pictures)) {
     error = "it is the picture being converted";
   } else if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
@@ -244,40 +285,6 @@ int OpenInPlace(const OutputTarget& target, const struct stat& checked, std::str
   return fd;
 }
 
-// Where text bound for a file written in place waits until it is whole: an
-// unnamed file in the system's temporary folder, so that memory stays the
-// same whatever the picture's size and the old text is untouched until then.
-int OpenSpool() {
-  const char* folder = std::getenv("TMPDIR");
-  const std::string path = folder != nullptr && *folder != '\0' ? folder : "/tmp";
-  const int fd = ::open(path.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR)) return fd;
-  std::string pattern = path + "/tessaglyph-spool-XXXXXX";
-  const int named = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (named >= 0) ::unlink(pattern.c_str());
-  return named;
-}
-
-// Room for the whole text before the first byte of the old one changes;
-// the file's size stays as it is until the text is written.
-bool ReserveRoom(int fd, off_t bytes) {
-  if (bytes == 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, bytes) == 0) return true;
-  if (errno != EOPNOTSUPP) return false;
-  const int failure = ::posix_fallocate(fd, 0, bytes);
-  errno = failure;
-  return failure == 0;
-}
-
-bool WriteAt(int fd, const char* data, std::size_t size, off_t offset) {
-  for (std::size_t done = 0; done < size;) {
-    const ssize_t written = ::pwrite(fd, data + done, size - done, offset + static_cast<off_t>(done));
-    if (written < 0 && errno == EINTR) continue;
-    if (written < 0) return false;
-    done += static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::unique_ptr<OutputFile> OutputFile::Create(const std::string& targetPath, const OutputRules& rules,
@@ -285,16 +292,20 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& targetPath, co
   std::optional<OutputTarget> target = OutputTarget::Resolve(targetPath, error);
   if (!target) return nullptr;
   struct stat info {};
-  const bool exists = target->Look(info);
+  bool exists = target->Look(info);
   if (!exists && errno != ENOENT) {
     error = ErrnoText(errno);
     return nullptr;
+  }
+  if (exists && S_ISREG(info.st_mode)) {
+    if (!InPlaceWrite::FinishInterrupted(*target, info, error)) return nullptr;
+    exists = target->Look(info);
   }
   if (exists && !CheckExisting(*target, info, rules, error)) return nullptr;
   if (exists && MustWriteInPlace(*target, info)) {
     const int fd = OpenInPlace(*target, info, error);
     if (fd < 0) return nullptr;
-    const int spool = OpenSpool();
+    const int spool = InPlaceWrite::OpenSpool();
     if (spool < 0) {
       error = "no room for the text in the temporary folder: " + ErrnoText(errno);
       ::close(fd);
@@ -309,7 +320,7 @@ std::unique_ptr<OutputFile> OutputFile::Create(const std::string& targetPath, co
     error = ErrnoText(errno);
     return nullptr;
   }
-  SetAttributes(fd, exists ? &info : nullptr);
+  SetAttributes(fd, *target, exists ? &info : nullptr);
   return std::unique_ptr<OutputFile>(new OutputFile(std::move(*target), rules, fd, tempName, -1));
 }
 
@@ -395,27 +406,7 @@ bool OutputFile::CommitInPlace() {
     Fail("measuring the text", errno);
     return false;
   }
-  if (!ReserveRoom(inPlaceFd_, size)) {
-    Fail("reserving room for the text", errno);
-    return false;
-  }
-  buffer_.resize(kBufferSize);
-  for (off_t done = 0; done < size;) {
-    const ssize_t got = ::pread(fd_, buffer_.data(), buffer_.size(), done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      Fail("reading the text back", got < 0 ? errno : EIO);
-      return false;
-    }
-    if (!WriteAt(inPlaceFd_, buffer_.data(), static_cast<std::size_t>(got), done)) {
-      Fail("write", errno);
-      return false;
-    }
-    done += got;
-  }
-  if (::ftruncate(inPlaceFd_, size) != 0) Fail("cutting the file to size", errno);
-  if (error_.empty() && ::fsync(inPlaceFd_) != 0) Fail("sync", errno);
-  return error_.empty();
+  return InPlaceWrite::Commit(fd_, size, inPlaceFd_, target_, error_);
 }
 
 void OutputFile::Discard() {

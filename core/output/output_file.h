@@ -30,8 +30,9 @@ struct OutputRules {
 // successful Commit() leaves nothing behind. Where a rename would change what
 // the user sees (a file with other hard links, a writable file in a folder the
 // user may not change), the text waits in an unnamed file of the system's
-// temporary folder and Commit() copies it in place, after reserving its room
-// on disk, so a full disk still leaves the old text whole.
+// temporary folder and Commit() copies it in place (InPlaceWrite), so that
+// neither a full disk nor a kill leaves a mix of the old text and the new.
+// A replaced file keeps its mode, ACL and user.* attributes either way.
 class OutputFile : public ByteSink {
  public:
   // The refusal of a file that ReplaceRule::kOnlyEarlierText keeps.

@@ -15,9 +15,18 @@ class OutputTarget {
  public:
   // Opens the folder of path. A link as the last part of the name is followed
   // only when it belongs to the user converting: a link somebody else planted
-  // in a shared folder is refused. On failure returns nothing and a
-  // plain-words reason in error.
+  // in a shared folder is refused. Links to folders on the way are followed
+  // as OpenFolder follows them. On failure returns nothing and a plain-words
+  // reason in error.
   static std::optional<OutputTarget> Resolve(const std::string& path, std::string& error);
+
+  // Opens the folder path names one part at a time, following a link on the
+  // way only where the system's protected-links rule would: a link in a
+  // sticky folder everybody may write in is followed only when it belongs to
+  // the user converting or to that folder's owner, whatever the system is set
+  // to, since anybody could have planted it there. On failure returns -1 and
+  // a plain-words reason in error, naming a refused link.
+  static int OpenFolder(const std::string& path, std::string& error);
 
   ~OutputTarget();
   OutputTarget(OutputTarget&& other) noexcept;

@@ -1,4 +1,4 @@
-#include "quoted_name.h"
+#include "output/quoted_name.h"
 
 #include <cstdint>
 #include <cstdio>
