@@ -36,11 +36,9 @@ int OpenWithoutWaiting(const OutputTarget& target, std::string& error) {
   return fd;
 }
 
-// A reader at the other end of a pipe or socket may stall; a device or a
-// terminal is as slow as it is.
-bool MayStall(int fd) {
+bool IsPipe(int fd) {
   struct stat info {};
-  return ::fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+  return ::fstat(fd, &info) == 0 && S_ISFIFO(info.st_mode);
 }
 
 }  // namespace
@@ -71,7 +69,7 @@ std::unique_ptr<DirectOutput> DirectOutput::Open(const std::string& path,
 }
 
 DirectOutput::DirectOutput(int fd, bool owned, std::optional<std::chrono::seconds> stallLimit)
-    : fd_(fd), owned_(owned), sink_(fd, MayStall(fd) ? stallLimit : std::nullopt) {}
+    : fd_(fd), owned_(owned), sink_(fd, owned && IsPipe(fd) ? stallLimit : std::nullopt) {}
 
 DirectOutput::~DirectOutput() {
   if (owned_) ::close(fd_);

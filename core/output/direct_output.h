@@ -24,8 +24,9 @@ class DirectOutput : public ByteSink {
 
   // Opens path for writing, creating and truncating nothing, and without
   // waiting for a pipe's reader: a pipe nobody reads is refused. The caller
-  // has made sure it is none of the pictures. A pipe or socket whose reader
-  // takes nothing for stallLimit fails the write (none: waits for ever). On
+  // has made sure it is none of the pictures. A named pipe whose reader takes
+  // nothing for stallLimit fails the write (none: waits for ever); standard
+  // output waits as long as its reader does, a pager's user for one. On
   // failure returns nullptr and a plain-words reason in error.
   static std::unique_ptr<DirectOutput> Open(const std::string& path, std::optional<std::chrono::seconds> stallLimit,
                                             std::string& error);
