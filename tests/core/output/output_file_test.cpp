@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
 #include <sys/wait.h>
 
 #include <csignal>
@@ -235,6 +237,38 @@ TEST(OutputFileTest, AFullDiskKeepsTheEarlierFileAndReportsTheFailure) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the failed write was not reported";
   EXPECT_EQ(ReadFile(target), "earlier text");
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"photo.txt"});
+}
+
+std::string Attribute(const std::string& path, const char* name) {
+  char value[256];
+  const ssize_t size = ::getxattr(path.c_str(), name, value, sizeof value);
+  return size < 0 ? "(none)" : std::string(value, static_cast<std::size_t>(size));
+}
+
+// Renamed into place or copied into a hard-linked file, the new text keeps
+// the access ACL and the user.* attributes of the file it replaces.
+TEST(OutputFileTest, AReplacedFileKeepsItsAclAndUserAttributes) {
+  // Version 2, then (tag, permissions, id): owner rw, uid 65534 r, group r,
+  // mask r, others nothing.
+  const std::string acl("\2\0\0\0" "\1\0\6\0\377\377\377\377" "\2\0\4\0\376\377\0\0" "\4\0\4\0\377\377\377\377"
+                        "\20\0\4\0\377\377\377\377" "\40\0\0\0\377\377\377\377", 44);
+  for (const bool hardLinked : {false, true}) {
+    SCOPED_TRACE(hardLinked ? "copied in place" : "renamed into place");
+    TempFolder folder;
+    const std::string target = folder / "photo.txt";
+    WriteFile(target, "earlier text");
+    if (::setxattr(target.c_str(), "user.origin", "camera", 6, 0) != 0 ||
+        ::setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
+      GTEST_SKIP() << "this file system keeps no user attributes or no ACLs";
+    }
+    ASSERT_TRUE(!hardLinked || ::link(target.c_str(), (folder / "other-name.txt").c_str()) == 0);
+    std::string error;
+    ASSERT_TRUE(WriteAndCommit(target, "new text", error)) << error;
+    EXPECT_EQ(Attribute(target, "user.origin"), "camera");
+    EXPECT_EQ(Attribute(target, "system.posix_acl_access"), acl);
+    struct stat info {};
+    EXPECT_TRUE(::stat(target.c_str(), &info) == 0 && (info.st_mode & 0777) == 0640);
+  }
 }
 
 }  // namespace
