@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "rgba_png.h"
+#include "picture_files.h"
 
 namespace {
 
@@ -66,20 +66,8 @@ bool ReadPng(const char* path, Picture& picture) {
 
 // ---- making the pictures ----
 
-bool ReadPpm(const char* path, Picture& picture) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int maxValue = 0;
-  in >> magic >> picture.width >> picture.height >> maxValue;
-  in.get();
-  if (magic != "P6" || maxValue != 255 || picture.width <= 0 || picture.height <= 0) return false;
-  picture.rgba.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
-  in.read(reinterpret_cast<char*>(picture.rgba.data()), static_cast<std::streamsize>(picture.rgba.size()));
-  return static_cast<std::size_t>(in.gcount()) == picture.rgba.size();
-}
-
 // A quarter of the size each way, at a tenth of the light.
-std::vector<std::uint8_t> DarkQuarter(const Picture& photo, int& width, int& height) {
+std::vector<std::uint8_t> DarkQuarter(const bench::Ppm& photo, int& width, int& height) {
   width = photo.width / 4, height = photo.height / 4;
   std::vector<std::uint8_t> dark(static_cast<std::size_t>(width) * height * 3);
   for (int y = 0; y < height; ++y) {
@@ -87,7 +75,7 @@ std::vector<std::uint8_t> DarkQuarter(const Picture& photo, int& width, int& hei
       for (int c = 0; c < 3; ++c) {
         double light = 0;
         for (int dy = 0; dy < 4; ++dy) {
-          for (int dx = 0; dx < 4; ++dx) light += Linear(photo.rgba[((static_cast<std::size_t>(4 * y + dy)) * photo.width + 4 * x + dx) * 3 + c]);
+          for (int dx = 0; dx < 4; ++dx) light += Linear(photo.rgb[((static_cast<std::size_t>(4 * y + dy)) * photo.width + 4 * x + dx) * 3 + c]);
         }
         const double encoded = std::pow(light / 16 * 0.1, 1 / 2.4) * 1.055 - 0.055;
         dark[(static_cast<std::size_t>(y) * width + x) * 3 + c] = static_cast<std::uint8_t>(std::clamp(encoded, 0.0, 1.0) * 255 + 0.5);
@@ -159,8 +147,8 @@ std::vector<std::uint8_t> Logo(int side) {
 }
 
 int Make(const char* photoPath, const std::string& folder) {
-  Picture photo;
-  if (!ReadPpm(photoPath, photo)) return std::fprintf(stderr, "faithfulness: cannot read %s\n", photoPath), 1;
+  bench::Ppm photo;
+  if (!bench::ReadPpm(photoPath, photo)) return std::fprintf(stderr, "faithfulness: cannot read %s\n", photoPath), 1;
   int width = 0, height = 0;
   const std::vector<std::uint8_t> dark = DarkQuarter(photo, width, height);
   constexpr int kSide = 1200;

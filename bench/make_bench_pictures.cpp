@@ -11,27 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "rgba_png.h"
+#include "picture_files.h"
 
 namespace {
 
-struct Ppm {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> rgb;
-};
-
-bool ReadPpm(const char* path, Ppm& ppm) {
-  std::ifstream in(path, std::ios::binary);
-  std::string magic;
-  int maxValue = 0;
-  in >> magic >> ppm.width >> ppm.height >> maxValue;
-  in.get();
-  if (magic != "P6" || maxValue != 255 || ppm.width <= 0 || ppm.height <= 0) return false;
-  ppm.rgb.resize(static_cast<std::size_t>(ppm.width) * ppm.height * 3);
-  in.read(reinterpret_cast<char*>(ppm.rgb.data()), static_cast<std::streamsize>(ppm.rgb.size()));
-  return static_cast<std::size_t>(in.gcount()) == ppm.rgb.size();
-}
+using bench::Ppm;
 
 void Put(std::ofstream& out, std::uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
@@ -93,7 +77,7 @@ bool EndsWith(const std::string& text, const std::string& end) {
 
 int main(int argc, char** argv) {
   Ppm ppm;
-  if (argc < 3 || !ReadPpm(argv[1], ppm)) {
+  if (argc < 3 || !bench::ReadPpm(argv[1], ppm)) {
     std::fprintf(stderr, "usage: make_bench_pictures photo.ppm OUTPUT.bmp|OUTPUT.gif|OUTPUT.png...\n");
     return 2;
   }

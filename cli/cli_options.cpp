@@ -34,38 +34,6 @@ bool ParseByteCount(const std::string& text, std::uint64_t& bytes) {
   return true;
 }
 
-std::optional<OutputFormat> ParseFormat(const std::string& text) {
-  if (text == "text") return OutputFormat::kText;
-  if (text == "ansi") return OutputFormat::kAnsi;
-  if (text == "html") return OutputFormat::kHtml;
-  return std::nullopt;
-}
-
-std::optional<SymbolMode> ParseSymbols(const std::string& text) {
-  if (text == "ramp") return SymbolMode::kRamp;
-  if (text == "half") return SymbolMode::kHalf;
-  if (text == "quadrant") return SymbolMode::kQuadrant;
-  if (text == "braille") return SymbolMode::kBraille;
-  return std::nullopt;
-}
-
-// auto is the absence of a choice.
-std::optional<std::optional<ColourDepth>> ParseColours(const std::string& text) {
-  if (text == "auto") return std::optional<ColourDepth>{};
-  if (text == "truecolor") return ColourDepth::kTrue;
-  if (text == "256") return ColourDepth::k256;
-  if (text == "16") return ColourDepth::k16;
-  if (text == "none") return ColourDepth::kNone;
-  return std::nullopt;
-}
-
-std::optional<DitherMode> ParseDither(const std::string& text) {
-  if (text == "none") return DitherMode::kNone;
-  if (text == "ordered") return DitherMode::kOrdered;
-  if (text == "diffusion") return DitherMode::kDiffusion;
-  return std::nullopt;
-}
-
 // #rrggbb, or one of the 16 colour names of HTML 4 (and grey).
 std::optional<Rgb> ParseColour(const std::string& text) {
   static const std::pair<std::string_view, std::uint32_t> kNames[] = {
@@ -86,13 +54,6 @@ std::optional<Rgb> ParseColour(const std::string& text) {
   return Rgb{static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 8), static_cast<std::uint8_t>(value)};
 }
 
-std::optional<LineEnding> ParseLineEnding(const std::string& text) {
-  if (text == "cr") return LineEnding::kCr;
-  if (text == "lf") return LineEnding::kLf;
-  if (text == "crlf") return LineEnding::kCrLf;
-  return std::nullopt;
-}
-
 // Applies an option, with its value when it takes one; false with error set
 // when the value is unusable.
 using Apply = std::function<bool(CliOptions&, const std::string&, std::string&)>;
@@ -110,14 +71,17 @@ Apply Flag(bool CliOptions::*member) {
   return [member](CliOptions& o, const std::string&, std::string&) { return o.*member = true; };
 }
 
-// An option with one of a few named values.
+// An option whose value is one of a few names.
+template <typename Value>
+using Names = std::vector<std::pair<std::string_view, Value>>;
+
 template <typename Value, typename Member>
-Apply Choice(Member CliOptions::*member, std::optional<Value> (*parse)(const std::string&), const char* complaint) {
-  return [member, parse, complaint](CliOptions& o, const std::string& v, std::string& error) {
-    const std::optional<Value> value = parse(v);
-    if (!value) error = std::string(complaint) + ", not '" + v + "'";
-    if (value) o.*member = *value;
-    return value.has_value();
+Apply Choice(Member CliOptions::*member, Names<Value> names, const char* complaint) {
+  return [member, names, complaint](CliOptions& o, const std::string& v, std::string& error) {
+    const auto named = std::find_if(names.begin(), names.end(), [&](const auto& n) { return n.first == v; });
+    if (named == names.end()) error = std::string(complaint) + ", not '" + v + "'";
+    if (named != names.end()) o.*member = named->second;
+    return named != names.end();
   };
 }
 
@@ -168,17 +132,33 @@ const std::vector<OptionSpec>& Options() {
       {'\0', "invert", false, Flag(&CliOptions::invertRamp)},
       {'\0', "no-header", false, Flag(&CliOptions::noHeader)},
       {'\0', "symbols", true,
-       Choice<SymbolMode>(&CliOptions::symbols, ParseSymbols, "--symbols takes ramp, half, quadrant or braille")},
+       Choice<SymbolMode>(&CliOptions::symbols,
+                          {{"ramp", SymbolMode::kRamp}, {"half", SymbolMode::kHalf}, {"quadrant", SymbolMode::kQuadrant},
+                           {"braille", SymbolMode::kBraille}},
+                          "--symbols takes ramp, half, quadrant or braille")},
       {'\0', "colors", true,
-       Choice<std::optional<ColourDepth>>(&CliOptions::colours, ParseColours,
+       Choice<std::optional<ColourDepth>>(&CliOptions::colours,
+                                          {{"auto", std::nullopt}, {"truecolor", ColourDepth::kTrue},
+                                           {"256", ColourDepth::k256}, {"16", ColourDepth::k16}, {"none", ColourDepth::kNone}},
                                           "--colors takes auto, truecolor, 256, 16 or none")},
-      {'\0', "dither", true, Choice<DitherMode>(&CliOptions::dither, ParseDither, "--dither takes none, ordered or diffusion")},
+      {'\0', "dither", true,
+       Choice<DitherMode>(&CliOptions::dither,
+                          {{"none", DitherMode::kNone}, {"ordered", DitherMode::kOrdered}, {"diffusion", DitherMode::kDiffusion}},
+                          "--dither takes none, ordered or diffusion")},
       {'\0', "background", true,
-       Choice<Rgb>(&CliOptions::background, ParseColour, "--background takes #rrggbb or a colour name such as black")},
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         o.background = ParseColour(v);
+         if (!o.background) error = "--background takes #rrggbb or a colour name such as black, not '" + v + "'";
+         return o.background.has_value();
+       }},
       {'\0', "fill", false, Flag(&CliOptions::fill)},
-      {'\0', "format", true, Choice<OutputFormat>(&CliOptions::format, ParseFormat, "--format takes text, ansi or html")},
+      {'\0', "format", true,
+       Choice<OutputFormat>(&CliOptions::format,
+                            {{"text", OutputFormat::kText}, {"ansi", OutputFormat::kAnsi}, {"html", OutputFormat::kHtml}},
+                            "--format takes text, ansi or html")},
       {'\0', "line-ending", true,
-       Choice<LineEnding>(&CliOptions::lineEnding, ParseLineEnding, "--line-ending takes cr, lf or crlf")},
+       Choice<LineEnding>(&CliOptions::lineEnding, {{"cr", LineEnding::kCr}, {"lf", LineEnding::kLf}, {"crlf", LineEnding::kCrLf}},
+                          "--line-ending takes cr, lf or crlf")},
       {'\0', "max-pixels", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          if (!ParseUnsigned(v, o.maxPixels) || o.maxPixels == 0) {

@@ -1,11 +1,33 @@
 #pragma once
-// Writes 8-bit PNGs, RGB or RGBA, row by row with libspng's defaults.
+// The benchmark's own picture files: binary PPMs (djpeg's output) read, and
+// 8-bit PNGs, RGB or RGBA, written row by row with libspng's defaults.
 #include <spng.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace bench {
+
+struct Ppm {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint8_t> rgb;
+};
+
+inline bool ReadPpm(const char* path, Ppm& ppm) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  int maxValue = 0;
+  in >> magic >> ppm.width >> ppm.height >> maxValue;
+  in.get();
+  if (magic != "P6" || maxValue != 255 || ppm.width <= 0 || ppm.height <= 0) return false;
+  ppm.rgb.resize(static_cast<std::size_t>(ppm.width) * ppm.height * 3);
+  in.read(reinterpret_cast<char*>(ppm.rgb.data()), static_cast<std::streamsize>(ppm.rgb.size()));
+  return static_cast<std::size_t>(in.gcount()) == ppm.rgb.size();
+}
 
 inline bool WritePng(const char* path, int width, int height, int channels, const std::uint8_t* pixels) {
   std::FILE* file = std::fopen(path, "wb");
