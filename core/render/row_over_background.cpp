@@ -7,16 +7,19 @@ constexpr std::uint32_t Over(unsigned channel, unsigned alpha, unsigned backgrou
   return (channel * alpha + background * (255 - alpha) + 127) / 255;
 }
 
-bool AllOpaque(const Pixel32* row, std::size_t width) {
+}  // namespace
+
+bool RowOverBackground::Opaque(const Pixel32* row, std::size_t width) {
   Pixel32 common = 0xFFFFFFFFu;
   for (std::size_t x = 0; x < width; ++x) common &= row[x];
   return common >> 24 == 0xFF;
 }
 
-}  // namespace
-
 const Pixel32* RowOverBackground::Of(const Pixel32* row, std::size_t width) {
-  if (AllOpaque(row, width)) return row;
+  return Opaque(row, width) ? row : Laid(row, width);
+}
+
+const Pixel32* RowOverBackground::Laid(const Pixel32* row, std::size_t width) {
   laid_.resize(width);
   for (std::size_t x = 0; x < width; ++x) {
     const Pixel32 p = row[x];

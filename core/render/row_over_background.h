@@ -16,9 +16,15 @@ class RowOverBackground {
  public:
   explicit RowOverBackground(Rgb background) : background_(background) {}
 
+  // True when every pixel of row is opaque.
+  static bool Opaque(const Pixel32* row, std::size_t width);
+
   // row laid over the background: row itself when every pixel is opaque,
   // else a copy valid until the next call.
   const Pixel32* Of(const Pixel32* row, std::size_t width);
+  // row laid over the background whatever its pixels, for a caller that
+  // found transparency itself: a copy valid until the next call.
+  const Pixel32* Laid(const Pixel32* row, std::size_t width);
 
  private:
   Rgb background_;

@@ -112,11 +112,16 @@ bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::func
     if (columns == 0) return &line;
     const Pixel32* read = pixels.Row(y);
     if (read == nullptr) return nullptr;
-    const Pixel32* row = overBackground.Of(read, columns);
     if (inPlace) {
-      RenderRow(row, columns, ramp_.ByteOfSum().data(), line.data());
+      const char* characterOfSum = ramp_.ByteOfSum().data();
+      // Checked once the row is in the cache, after the common case is done.
+      RenderRow(read, columns, characterOfSum, line.data());
+      if (!RowOverBackground::Opaque(read, columns)) {
+        RenderRow(overBackground.Laid(read, columns), columns, characterOfSum, line.data());
+      }
       return &line;
     }
+    const Pixel32* row = overBackground.Of(read, columns);
     for (std::size_t x = 0; x < columns; ++x) {
       cells[x] = RampCell(static_cast<int>(SumOf(row[x])), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])}, row[x] >> 24 == 0);
     }
