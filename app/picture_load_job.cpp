@@ -7,7 +7,7 @@
 #include <thread>
 #include <utility>
 
-#include "decode/decode_picture_file.h"
+#include "decode/picture_opener.h"
 #include "decode/picture_loader.h"
 #include "render/area_resampler.h"
 
@@ -87,13 +87,14 @@ QImage ReducedPreview(PixelSource& rows, QSize size) {
   return preview;
 }
 
-Outcome Failure(DecodeStatus status, std::string message) {
+Outcome Failure(PictureError error) {
   Outcome outcome;
   outcome.kind = Outcome::Kind::kFailed;
   // Only a refusal over memory names it; a pixel cap or a damaged header does not.
-  outcome.refusedForMemory =
-      status == DecodeStatus::kTooLarge && message.find("memory") != std::string::npos;
-  outcome.message = std::move(message);
+  outcome.refusedForMemory = error.kind == PictureErrorKind::kOutOfMemory ||
+                             (error.kind == PictureErrorKind::kOverLimit &&
+                              error.sentence.find("memory") != std::string::npos);
+  outcome.message = std::move(error.sentence);
   return outcome;
 }
 
@@ -112,15 +113,14 @@ Outcome PictureLoadJob::Load(const QString& path, const PreviewSizer& previewSiz
   options.decodeAhead = true;
   options.keepsPicture = true;
   options.cancel = &cancel;
-  DecodeStatus status = DecodeStatus::kOk;
-  std::string message;
-  const std::unique_ptr<PictureLoader> loader = PictureLoader::Open(
-      OpenPictureSource(QFile::encodeName(path).toStdString(), options), options, status, message);
+  OpenedPicture opened = OpenPictureFile(QFile::encodeName(path).toStdString(), options);
+  PictureError error = opened.error;
+  const std::unique_ptr<PictureLoader> loader = opened ? PictureLoader::Open(std::move(opened.source), error) : nullptr;
   if (cancel) {
     return Cancelled();
   }
   if (!loader) {
-    return Failure(status, std::move(message));
+    return Failure(std::move(error));
   }
   WantedRows rows(*loader, cancel);
   QImage preview = ReducedPreview(rows, previewSize(loader->Width(), loader->Height()));
@@ -131,15 +131,15 @@ Outcome PictureLoadJob::Load(const QString& path, const PreviewSizer& previewSiz
   if (rows.Cancelled()) {
     return Cancelled();
   }
-  DecodeResult decoded = loader->TakePicture();
+  LoadedPicture decoded = loader->TakePicture();
   if (!decoded.Ok()) {
-    return Failure(decoded.status, std::move(decoded.message));
+    return Failure(std::move(*decoded.error));
   }
   Outcome outcome;
   outcome.kind = Outcome::Kind::kLoaded;
   outcome.picture = std::move(decoded.picture);
   outcome.preview = std::move(preview);
-  outcome.message = std::move(decoded.message);
+  outcome.message = std::move(decoded.warning);
   return outcome;
 }
 

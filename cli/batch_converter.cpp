@@ -12,11 +12,12 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <system_error>
 #include <thread>
 
 #include "render/area_resampler.h"
-#include "decode/decode_picture_file.h"
+#include "decode/picture_opener.h"
 #include "output/output_file.h"
 #include "output/output_target.h"
 #include "output/quoted_name.h"
@@ -40,6 +41,7 @@ bool IsReadableFile(const std::string& path) {
 DecodeOptions DecodeOptionsFor(const CliOptions& options) {
   DecodeOptions decode;
   if (options.maxPixels != 0) decode.maxPixels = options.maxPixels;
+  decode.howToRaiseMaxPixels = "--max-pixels raises it";
   decode.decodeAhead = JobCount(options, options.pictures.size()) < std::thread::hardware_concurrency();
   return decode;
 }
@@ -202,15 +204,21 @@ bool BatchConverter::Convert(std::size_t index) {
   // A name the converter derives is only ever a file; only a name the user
   // gave may be a terminal, a pipe or a device.
   const bool named = options_.outputFile || outputs_[index] == "-";
-  const bool written =
-      named && DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
+  bool written = false;
+  // Memory that runs out anywhere in one conversion fails that picture
+  // only; the others go on.
+  try {
+    written = named && DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
+  } catch (const std::bad_alloc&) {
+    error = "not enough memory";
+  }
   if (!written) Report(picture, error);
   return written;
 }
 
 // A JPEG asks for its text's size before it decodes, to decode at a reduced
 // scale; other pictures are sized once open.
-bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput* direct, PictureSourceResult& opened,
+bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened,
                                  TextSize& size, std::string& error) {
   std::optional<TextSize> planned;
   DecodeOptions decode = DecodeOptionsFor(options_);
@@ -219,9 +227,9 @@ bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput*
     planned = SizeFor(width, height, direct);
     return std::pair{planned->columns, planned->lines};
   };
-  opened = picture == "-" ? OpenPictureStream(STDIN_FILENO, decode) : OpenPictureSource(picture, decode);
-  if (!opened.source) {
-    error = opened.message;
+  opened = picture == "-" ? OpenPictureStream(STDIN_FILENO, decode) : OpenPictureFile(picture, decode);
+  if (!opened) {
+    error = opened.error.sentence;
     return false;
   }
   size = planned ? *planned : SizeFor(opened.source->Width(), opened.source->Height(), direct);
@@ -272,7 +280,7 @@ bool BatchConverter::WriteToFile(std::size_t index, std::string& error) {
   const std::string& picture = options_.pictures[index];
   // A picture that cannot be read at all is reported as such, not as a
   // problem of its output.
-  PictureSourceResult opened;
+  OpenedPicture opened;
   TextSize size;
   if (!IsReadableFile(picture) && !OpenPicture(picture, nullptr, opened, size, error)) return false;
   auto out = OutputFile::Create(output, Rules(), error);
@@ -300,7 +308,7 @@ bool BatchConverter::WriteToFile(std::size_t index, std::string& error) {
 bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
   const std::string& output = outputs_[index];
   const std::string& picture = options_.pictures[index];
-  PictureSourceResult opened;
+  OpenedPicture opened;
   TextSize size;
   if (picture != "-" && !IsReadableFile(picture) && !OpenPicture(picture, nullptr, opened, size, error)) return false;
   const std::optional<std::chrono::seconds> stallLimit =

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli_options.h"
-#include "decode/decode_picture_file.h"
+#include "decode/opened_picture.h"
 #include "output/direct_output.h"
 #include "output/output_file.h"
 #include "progress_meter.h"
@@ -33,7 +33,7 @@ class BatchConverter {
   bool Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out);
   bool WriteToFile(std::size_t index, std::string& error);
   bool WriteDirectly(std::size_t index, std::string& error);
-  bool OpenPicture(const std::string& picture, const DirectOutput* direct, PictureSourceResult& opened, TextSize& size,
+  bool OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened, TextSize& size,
                    std::string& error);
   TextSize SizeFor(std::int32_t width, std::int32_t height, const DirectOutput* direct) const;
   OutputRules Rules() const;

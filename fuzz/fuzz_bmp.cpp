@@ -7,6 +7,6 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaglyph;
-  fuzz::CheckDecoded(DecodeBmp(std::span<const std::uint8_t>(data, size), fuzz::FuzzDecodeOptions()));
+  fuzz::CheckDecoded(fuzz::LoadWith(OpenBmp, data, size));
   return 0;
 }

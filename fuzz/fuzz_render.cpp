@@ -8,7 +8,8 @@
 
 #include "render/area_resampler.h"
 #include "input/byte_sink.h"
-#include "decode/decode_picture_file.h"
+#include "decode/picture_opener.h"
+#include "input/memory_byte_source.h"
 #include "fuzz_support.h"
 #include "decode/picture_loader.h"
 #include "render/text_renderer.h"
@@ -48,13 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace tessaglyph;
   using namespace tessaglyph::fuzz;
   const std::span<const std::uint8_t> bytes(data, size);
-  DecodeResult whole = DecodePictureBytes(bytes, FuzzDecodeOptions());
+  LoadedPicture whole = PictureLoader::Load(std::make_unique<MemoryByteSource>(bytes), FuzzDecodeOptions());
   CheckDecoded(whole);
   DecodeOptions ahead = FuzzDecodeOptions();
   ahead.decodeAhead = size % 2 == 1;  // the helper thread's road too
-  PictureSourceResult streamed = OpenPictureBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ahead);
-  if (!streamed.source) {
-    Require(!whole.Ok() && streamed.status == whole.status && !streamed.message.empty());
+  OpenedPicture streamed = OpenPicture(std::make_unique<MemoryByteSource>(bytes), ahead);
+  if (!streamed) {
+    Require(!whole.Ok() && streamed.error.kind == whole.error->kind && !streamed.error.sentence.empty());
     return 0;
   }
   const std::optional<std::string> text = Render(*streamed.source);
@@ -67,15 +68,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // The window's road: the streamed rows kept as one picture while they are
   // averaged down to a preview.
-  DecodeStatus status = DecodeStatus::kOk;
-  std::string message;
-  const std::unique_ptr<PictureLoader> loader =
-      PictureLoader::Open(OpenPictureBytes(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), ahead), ahead,
-                          status, message);
+  ahead.keepsPicture = true;
+  OpenedPicture kept = OpenPicture(std::make_unique<MemoryByteSource>(bytes), ahead);
+  Require(static_cast<bool>(kept));
+  PictureError error;
+  const std::unique_ptr<PictureLoader> loader = PictureLoader::Open(std::move(kept.source), error);
   Require(loader != nullptr);
   AreaResampler preview(*loader, 7, 5);
   for (std::int32_t line = 0; line < preview.Lines(); ++line) Require(preview.Line(line) != nullptr);
-  DecodeResult loaded = loader->TakePicture();
+  LoadedPicture loaded = loader->TakePicture();
   CheckDecoded(loaded);
   Require(loaded.Ok() && text == Render(loaded.picture));
   return 0;

@@ -7,7 +7,12 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "decode/decode_result.h"
+#include <memory>
+
+#include "decode/decode_options.h"
+#include "decode/opened_picture.h"
+#include "decode/picture_loader.h"
+#include "input/memory_byte_source.h"
 
 namespace tessaglyph::fuzz {
 
@@ -24,11 +29,24 @@ inline void Require(bool promise) {
   if (!promise) std::abort();
 }
 
+// The bytes opened by one format's opener and read whole by the programs'
+// one road to a whole picture.
+inline LoadedPicture LoadWith(OpenedPicture (*open)(std::unique_ptr<ByteSource>, const DecodeOptions&),
+                              const std::uint8_t* data, std::size_t size) {
+  DecodeOptions options = FuzzDecodeOptions();
+  options.keepsPicture = true;
+  OpenedPicture opened = open(std::make_unique<MemoryByteSource>(std::span<const std::uint8_t>(data, size)), options);
+  if (!opened) return LoadedPicture{{}, {}, opened.error};
+  PictureError error;
+  const std::unique_ptr<PictureLoader> loader = PictureLoader::Open(std::move(opened.source), error);
+  return loader ? loader->TakePicture() : LoadedPicture{{}, {}, error};
+}
+
 // An error comes with a reason and no picture; a picture is whole, and every
 // pixel of it was written (an opaque pixel, never stray memory).
-inline void CheckDecoded(const DecodeResult& result) {
+inline void CheckDecoded(const LoadedPicture& result) {
   if (!result.Ok()) {
-    Require(!result.message.empty() && !result.picture.IsLoaded());
+    Require(!result.error->sentence.empty() && !result.picture.IsLoaded());
     return;
   }
   const WorkingPicture& picture = result.picture;

@@ -1,5 +1,7 @@
 #include "decode/decode_ahead_source.h"
 
+#include "picture/working_picture.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -20,18 +22,42 @@ std::int32_t RowsPerBatch(std::int32_t width) {
   return static_cast<std::int32_t>(std::clamp<std::size_t>(kBatchBytes / rowBytes, 1, kMaxRowsPerBatch));
 }
 
+std::int64_t BatchCount(std::int32_t height, std::int32_t rowsPerBatch) {
+  return (static_cast<std::int64_t>(height) + rowsPerBatch - 1) / rowsPerBatch;
+}
+
+std::int64_t RingBatchCount(std::int32_t rowsPerBatch, std::int64_t batches) {
+  return std::min(rowsPerBatch == 1 ? kWideRowRingBatches : kRingBatches, batches);
+}
+
 }  // namespace
 
-DecodeAheadSource::DecodeAheadSource(std::unique_ptr<PixelSource> inner)
+std::uint64_t DecodeAheadSource::RingBytes(std::int32_t width, std::int32_t height) {
+  const std::int32_t rows = RowsPerBatch(width);
+  return static_cast<std::uint64_t>(RingBatchCount(rows, BatchCount(height, rows))) * static_cast<std::uint64_t>(rows) *
+         static_cast<std::uint64_t>(width) * sizeof(Pixel32);
+}
+
+std::unique_ptr<PixelSource> DecodeAheadSource::Start(std::unique_ptr<PixelSource> inner, const DecodeOptions& options) {
+  return std::unique_ptr<PixelSource>(new DecodeAheadSource(std::move(inner), options.cancel));
+}
+
+DecodeAheadSource::DecodeAheadSource(std::unique_ptr<PixelSource> inner, const std::atomic<bool>* cancel)
     : inner_(std::move(inner)),
       width_(inner_->Width()),
       height_(inner_->Height()),
       rowsPerBatch_(RowsPerBatch(width_)),
-      batches_((static_cast<std::int64_t>(height_) + rowsPerBatch_ - 1) / rowsPerBatch_),
-      ringBatches_(std::min(rowsPerBatch_ == 1 ? kWideRowRingBatches : kRingBatches, batches_)),
-      ring_(static_cast<std::size_t>(ringBatches_) * static_cast<std::size_t>(rowsPerBatch_) *
-            static_cast<std::size_t>(width_)),
+      batches_(BatchCount(height_, rowsPerBatch_)),
+      ringBatches_(RingBatchCount(rowsPerBatch_, batches_)),
+      cancel_(cancel),
       warning_(inner_->Warning()) {
+  try {
+    ring_.resize(static_cast<std::size_t>(RingBytes(width_, height_) / sizeof(Pixel32)));
+  } catch (const std::bad_alloc&) {
+    failedRow_ = 0;
+    innerError_ = "not enough memory to decode ahead";
+    return;
+  }
   try {
     helper_ = std::thread([this] { DecodeAhead(); });
   } catch (const std::system_error&) {
@@ -39,7 +65,9 @@ DecodeAheadSource::DecodeAheadSource(std::unique_ptr<PixelSource> inner)
   }
 }
 
-DecodeAheadSource::~DecodeAheadSource() {
+DecodeAheadSource::~DecodeAheadSource() { StopHelper(); }
+
+void DecodeAheadSource::StopHelper() {
   if (!helper_.joinable()) return;
   {
     const std::lock_guard lock(mutex_);
@@ -49,20 +77,41 @@ DecodeAheadSource::~DecodeAheadSource() {
   helper_.join();
 }
 
+WorkingPicture DecodeAheadSource::TakeWholePicture() {
+  StopHelper();
+  WorkingPicture picture = inner_->TakeWholePicture();
+  warning_ = inner_->Warning();
+  error_ = inner_->Error();
+  return picture;
+}
+
 Pixel32* DecodeAheadSource::Slot(std::int64_t batch) {
   const std::size_t slotPixels = static_cast<std::size_t>(rowsPerBatch_) * static_cast<std::size_t>(width_);
   return ring_.data() + static_cast<std::size_t>(batch % ringBatches_) * slotPixels;
 }
 
+// Nothing thrown on the helper may escape it: that would end the process.
 bool DecodeAheadSource::DecodeBatch(std::int64_t batch) {
   const auto first = static_cast<std::int32_t>(batch * rowsPerBatch_);
   const std::int32_t count = std::min(rowsPerBatch_, height_ - first);
-  const std::int32_t got = inner_->ReadRows(first, count, Slot(batch), static_cast<std::size_t>(width_));
+  std::int32_t got = 0;
+  std::string failure;
+  if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
+    failure = "cancelled";
+  } else {
+    try {
+      got = inner_->ReadRows(first, count, Slot(batch), static_cast<std::size_t>(width_));
+      if (got < count) failure = inner_->Error();
+    } catch (const std::bad_alloc&) {
+      got = 0;
+      failure = "not enough memory to decode the picture";
+    }
+  }
   const std::lock_guard lock(mutex_);
   innerWarning_ = inner_->Warning();
   if (got < count) {
     failedRow_ = first + got;
-    innerError_ = inner_->Error();
+    innerError_ = failure;
   }
   ++decoded_;
   return got == count;

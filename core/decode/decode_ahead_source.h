@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "decode/decode_options.h"
 #include "picture/pixel_source.h"
 
 namespace tessaglyph {
@@ -19,9 +20,16 @@ namespace tessaglyph {
 // other source's, unchanged.
 class DecodeAheadSource : public PixelSource {
  public:
-  // Starts the helper at once; when the system refuses a thread, the rows
-  // are decoded on the reader's thread as they are asked for.
-  explicit DecodeAheadSource(std::unique_ptr<PixelSource> inner);
+  // Wraps inner and starts the helper at once; when the system refuses a
+  // thread, the rows are decoded on the reader's thread as they are asked
+  // for. When the ring cannot be allocated, the source fails at its first
+  // row with "not enough memory". Decoding stops at the next batch once
+  // options.cancel is set.
+  static std::unique_ptr<PixelSource> Start(std::unique_ptr<PixelSource> inner, const DecodeOptions& options);
+
+  // The memory of the ring for a picture of width x height, which the
+  // conversion's reservation counts.
+  static std::uint64_t RingBytes(std::int32_t width, std::int32_t height);
   // Stops the helper, which may still be decoding ahead.
   ~DecodeAheadSource() override;
   DecodeAheadSource(const DecodeAheadSource&) = delete;
@@ -32,8 +40,14 @@ class DecodeAheadSource : public PixelSource {
   const Pixel32* Row(std::int32_t y) override;
   const std::string& Warning() const override { return warning_; }
   const std::string& Error() const override { return error_; }
+  bool HoldsWholePicture() const override { return inner_->HoldsWholePicture(); }
+  // Stops the helper first: the inner source then finishes on this thread.
+  WorkingPicture TakeWholePicture() override;
+  MemoryBudget::Lease TakePictureLease() override { return inner_->TakePictureLease(); }
 
  private:
+  DecodeAheadSource(std::unique_ptr<PixelSource> inner, const std::atomic<bool>* cancel);
+  void StopHelper();
   void DecodeAhead();
   // Decodes batch into its slot; returns false once the inner source fails.
   bool DecodeBatch(std::int64_t batch);
@@ -49,6 +63,7 @@ class DecodeAheadSource : public PixelSource {
   const std::int64_t batches_;
   const std::int64_t ringBatches_;
   std::vector<Pixel32> ring_;
+  const std::atomic<bool>* cancel_;
 
   std::mutex mutex_;
   std::condition_variable changed_;

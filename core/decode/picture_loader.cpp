@@ -1,40 +1,49 @@
 #include "decode/picture_loader.h"
 
 #include <algorithm>
+#include <utility>
 
-#include "picture/decoded_picture_source.h"
+#include "decode/picture_opener.h"
 
 namespace tessaglyph {
 
 PictureLoader::PictureLoader(std::unique_ptr<PixelSource> source)
     : source_(std::move(source)), width_(source_->Width()), height_(source_->Height()) {}
 
-std::unique_ptr<PictureLoader> PictureLoader::Open(PictureSourceResult opened, const DecodeOptions& options,
-                                                   DecodeStatus& status, std::string& message) {
-  status = opened.status;
-  message = opened.message;
-  if (!opened.source) return nullptr;
-  std::unique_ptr<PictureLoader> loader(new PictureLoader(std::move(opened.source)));
-  if (auto* decoded = dynamic_cast<DecodedPictureSource*>(loader->source_.get())) {
-    loader->whole_ = decoded->TakeResult();
-    loader->rowsKept_ = loader->height_;
-    return loader;
-  }
+std::unique_ptr<PictureLoader> PictureLoader::Open(std::unique_ptr<PixelSource> source, PictureError& error) {
+  std::unique_ptr<PictureLoader> loader(new PictureLoader(std::move(source)));
+  if (loader->source_->HoldsWholePicture()) return loader;
   const std::size_t count = static_cast<std::size_t>(loader->width_) * static_cast<std::size_t>(loader->height_);
-  const std::string size = std::to_string(loader->width_) + "x" + std::to_string(loader->height_) + " pixels";
-  loader->lease_ = ReserveDecodingMemory(options, count * sizeof(Pixel32), "picture of " + size, message);
   // Every row is written before the picture is handed over.
-  if (loader->lease_) loader->pixels_ = PixelBuffer::AllocateUnset(count);
+  loader->pixels_ = PixelBuffer::AllocateUnset(count);
   if (!loader->pixels_) {
-    status = DecodeStatus::kTooLarge;
-    if (loader->lease_) message = "too large: not enough memory for " + size;
+    error = PictureError::OutOfMemory("a picture of " + std::to_string(loader->width_) + "x" +
+                                      std::to_string(loader->height_) + " pixels");
     return nullptr;
   }
+  loader->pixels_->Keep(loader->source_->TakePictureLease());
   return loader;
 }
 
+LoadedPicture PictureLoader::Load(std::unique_ptr<ByteSource> bytes, DecodeOptions options) {
+  options.keepsPicture = true;
+  OpenedPicture opened = OpenPicture(std::move(bytes), options);
+  LoadedPicture failed;
+  if (!opened) {
+    failed.error = std::move(opened.error);
+    return failed;
+  }
+  PictureError error;
+  const std::unique_ptr<PictureLoader> loader = Open(std::move(opened.source), error);
+  if (!loader) {
+    failed.error = std::move(error);
+    return failed;
+  }
+  return loader->TakePicture();
+}
+
 const Pixel32* PictureLoader::Row(std::int32_t y) {
-  if (whole_) return whole_->picture.RowAt(y);
+  if (!pixels_) return source_->Row(y);
   const auto width = static_cast<std::size_t>(width_);
   Pixel32* rows = pixels_->Data();
   if (y >= rowsKept_) {
@@ -47,16 +56,20 @@ const Pixel32* PictureLoader::Row(std::int32_t y) {
   return rows + static_cast<std::size_t>(y) * width;
 }
 
-const std::string& PictureLoader::Warning() const { return whole_ ? whole_->message : source_->Warning(); }
-
-const std::string& PictureLoader::Error() const { return source_->Error(); }
-
-DecodeResult PictureLoader::TakePicture() {
-  if (whole_) return std::move(*whole_);
-  if (Row(height_ - 1) == nullptr) return DecodeResult::Failure(DecodeStatus::kDamaged, source_->Error());
-  DecodeResult result;
-  result.message = source_->Warning();
-  result.picture = WorkingPicture(width_, height_, std::move(*pixels_));
+LoadedPicture PictureLoader::TakePicture() {
+  LoadedPicture result;
+  if (pixels_) {
+    if (Row(height_ - 1) != nullptr) result.picture = WorkingPicture(width_, height_, std::move(*pixels_));
+  } else {
+    result.picture = source_->TakeWholePicture();
+  }
+  if (!result.picture.IsLoaded()) {
+    const std::string& reason = source_->Error();
+    result.error = reason == "cancelled" ? PictureError::Cancelled()
+                                         : PictureError{PictureErrorKind::kDamaged, reason};
+    return result;
+  }
+  result.warning = source_->Warning();
   return result;
 }
 

@@ -5,37 +5,51 @@
 #include <optional>
 #include <string>
 
-#include "decode/decode_result.h"
+#include "decode/decode_options.h"
+#include "input/byte_source.h"
+#include "picture/picture_error.h"
 #include "picture/pixel_buffer.h"
 #include "picture/pixel_source.h"
+#include "picture/working_picture.h"
 
 namespace tessaglyph {
 
+// A whole picture as the loader hands it over: the picture, or why there is
+// none; a picture read with a recoverable problem has a warning.
+struct LoadedPicture {
+  WorkingPicture picture;
+  std::string warning;
+  std::optional<PictureError> error;
+
+  bool Ok() const { return !error; }
+};
+
 // Reads an opened picture into one whole WorkingPicture while lending each
 // row, as it is decoded, to a reader (the window's preview reduction), so the
-// picture is read once. A picture its decoder held whole already is taken as
-// it is, without a copy.
+// picture is read once. The one road to a whole picture: a source that holds
+// the whole picture already gives it up without a copy.
 class PictureLoader : public PixelSource {
  public:
-  // opened is what OpenPictureSource gave with options. The whole picture's
-  // memory is reserved from the options' budget. On failure (opened failed,
-  // or no memory for the picture) returns nullptr with status and message
-  // filled.
-  static std::unique_ptr<PictureLoader> Open(PictureSourceResult opened, const DecodeOptions& options,
-                                             DecodeStatus& status, std::string& message);
+  // source was opened with DecodeOptions::keepsPicture set, so that its
+  // reservation covers the whole picture. On failure (no memory for the
+  // picture) returns nullptr with error filled.
+  static std::unique_ptr<PictureLoader> Open(std::unique_ptr<PixelSource> source, PictureError& error);
+
+  // The whole road: opens bytes with options (keepsPicture set) and loads
+  // every row.
+  static LoadedPicture Load(std::unique_ptr<ByteSource> bytes, DecodeOptions options);
 
   std::int32_t Width() const override { return width_; }
   std::int32_t Height() const override { return height_; }
   // Row y of the whole picture, decoded now if it was not yet: rows are
   // decoded in order, and each stays valid as long as the loader.
   const Pixel32* Row(std::int32_t y) override;
-  const std::string& Warning() const override;
-  const std::string& Error() const override;
+  const std::string& Warning() const override { return source_->Warning(); }
+  const std::string& Error() const override { return source_->Error(); }
 
-  // Reads whatever rows are left and hands over the whole picture, with the
-  // decoder's warning; a decoder that fails part-way gives kDamaged and its
-  // reason.
-  DecodeResult TakePicture();
+  // Reads whatever rows are left and hands over the whole picture with the
+  // decoder's warning; a decoder that fails part-way gives its reason.
+  LoadedPicture TakePicture();
 
  private:
   explicit PictureLoader(std::unique_ptr<PixelSource> source);
@@ -43,9 +57,7 @@ class PictureLoader : public PixelSource {
   std::unique_ptr<PixelSource> source_;
   const std::int32_t width_;
   const std::int32_t height_;
-  std::optional<DecodeResult> whole_;  // a picture decoded whole
-  std::optional<PixelBuffer> pixels_;  // else the rows kept so far,
-  std::optional<MemoryBudget::Lease> lease_;  // in memory the budget granted
+  std::optional<PixelBuffer> pixels_;  // the rows kept so far, unless the source holds them
   std::int32_t rowsKept_ = 0;
 };
 

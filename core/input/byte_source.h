@@ -2,25 +2,46 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <span>
 #include <string>
 
 namespace tessaglyph {
 
-// The bytes of a picture file, read at offsets the decoder chooses: a file on
-// disk read piece by piece, or a file already held in memory. Lets a decoder
-// stream a picture without the whole file in memory.
+// The bytes of a picture file: a file on disk read piece by piece, a file
+// held in memory, or a stream such as standard input. Decoders read it from
+// the start to the end with Next(); one that must jump about (a bottom-up
+// BMP) reads with Read(), which only sources of a known size offer.
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
 
-  virtual std::uint64_t Size() const = 0;
+  // The number of bytes, when known before they are read; nothing for a
+  // stream.
+  virtual std::optional<std::uint64_t> Size() const = 0;
 
-  // The length bytes from offset on (offset + length <= Size()), valid until
-  // the next call; nullptr when they cannot be read, with Error() saying why.
+  // The first length bytes (fewer when the source is shorter) without moving
+  // the reading position, for telling the format; only before Next() has
+  // been called. Empty, with Error() set, when they cannot be read.
+  virtual std::span<const std::uint8_t> Peek(std::size_t length) = 0;
+
+  // The next at most `most` bytes (at least one, unless the source is at its
+  // end or fails), valid until the next call. Empty at the end; then Error()
+  // is empty, or says why reading failed.
+  virtual std::span<const std::uint8_t> Next(std::size_t most) = 0;
+
+  // The length bytes from offset on (offset + length <= *Size()), valid
+  // until the next call; nullptr when they cannot be read (Error() says
+  // why). Only for sources whose Size() is known.
   virtual const std::uint8_t* Read(std::uint64_t offset, std::size_t length) = 0;
 
-  // Why Read() failed, in plain words ("cannot read: Input/output error").
+  // Why reading failed, in plain words ("cannot read: Input/output error").
   virtual const std::string& Error() const = 0;
+
+  // The bytes of the file this source holds in memory, for the memory
+  // budget: all of them for a file in memory, a buffer's worth for one
+  // read piece by piece.
+  virtual std::uint64_t HeldBytes() const = 0;
 };
 
 }  // namespace tessaglyph

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <new>
 
 namespace tessaglyph {
@@ -14,45 +13,30 @@ namespace {
 
 constexpr std::size_t kLeastRead = std::size_t{64} << 10;
 
-std::string SystemError(const char* what) { return std::string(what) + std::strerror(errno); }
-
 }  // namespace
 
-std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path, const DecodeOptions& options,
-                                                     DecodeStatus& status, std::string& message) {
-  status = DecodeStatus::kCannotOpen;
+std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path, std::uint64_t maxBytes,
+                                                     PictureError& error) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) {
-    message = SystemError("cannot open: ");
+    error = PictureError::CannotRead("cannot open", errno);
     return nullptr;
   }
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     ::close(fd);
-    message = S_ISDIR(info.st_mode) ? "cannot open: it is a folder, not a file" : "cannot open: not a regular file";
+    error = PictureError::CannotRead(S_ISDIR(info.st_mode) ? "cannot open: it is a folder, not a file"
+                                                            : "cannot open: not a regular file");
     return nullptr;
   }
   const auto size = static_cast<std::uint64_t>(info.st_size);
-  if (size > MaxBytes(options) || size > SIZE_MAX) {
+  if (size > maxBytes || size > SIZE_MAX) {
     ::close(fd);
-    status = DecodeStatus::kTooLarge;
-    message = "file too large: " + std::to_string(size) + " bytes, more than any picture within the limit of " +
-              std::to_string(options.maxPixels) + " pixels needs";
+    error = PictureError::OverLimit("file too large: " + std::to_string(size) +
+                                    " bytes, more than any picture within the pixel limit needs");
     return nullptr;
   }
-  status = DecodeStatus::kOk;
   return std::unique_ptr<FileByteSource>(new FileByteSource(fd, size));
-}
-
-// No picture within the pixel cap needs a bigger file: an uncompressed 32-bit
-// BMP takes four bytes a pixel, and the headroom covers headers, palettes and
-// metadata. Anything larger (a film renamed .jpg, a sparse file) is refused
-// before its bytes are read.
-std::uint64_t FileByteSource::MaxBytes(const DecodeOptions& options) {
-  constexpr std::uint64_t kHeadroom = std::uint64_t{64} << 20;
-  constexpr std::uint64_t kMaxBytesPerPixel = 4;
-  if (options.maxPixels > (UINT64_MAX - kHeadroom) / kMaxBytesPerPixel) return UINT64_MAX;
-  return options.maxPixels * kMaxBytesPerPixel + kHeadroom;
 }
 
 FileByteSource::~FileByteSource() { ::close(fd_); }
@@ -63,7 +47,7 @@ std::size_t FileByteSource::ReadAt(std::uint64_t offset, std::uint8_t* target, s
     const ssize_t got = ::pread(fd_, target + done, length - done, static_cast<off_t>(offset + done));
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) {
-      error_ = SystemError("cannot read: ");
+      error_ = "cannot read: " + ErrnoText(errno);
       break;
     }
     if (got == 0) break;  // the file shrank since it was opened
@@ -90,15 +74,32 @@ const std::uint8_t* FileByteSource::Read(std::uint64_t offset, std::size_t lengt
   return nullptr;
 }
 
-DecodeStatus FileByteSource::ReadWhole(std::vector<std::uint8_t>& bytes) {
-  try {
-    bytes.resize(static_cast<std::size_t>(size_));
-  } catch (const std::bad_alloc&) {
-    error_ = "file too large: not enough memory for its " + std::to_string(size_) + " bytes";
-    return DecodeStatus::kTooLarge;
+std::span<const std::uint8_t> FileByteSource::Peek(std::size_t length) {
+  const auto available = static_cast<std::size_t>(std::min<std::uint64_t>(length, size_));
+  const std::uint8_t* start = Read(0, available);
+  return start != nullptr ? std::span<const std::uint8_t>(start, available) : std::span<const std::uint8_t>();
+}
+
+// A file that shrank while it was read ends where its bytes end.
+std::span<const std::uint8_t> FileByteSource::Next(std::size_t most) {
+  if (position_ >= size_ || most == 0) return {};
+  const bool buffered = position_ >= bufferOffset_ && position_ < bufferOffset_ + bufferLength_;
+  if (!buffered) {
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - position_, std::max(most, kLeastRead)));
+    try {
+      if (buffer_.size() < wanted) buffer_.resize(wanted);
+    } catch (const std::bad_alloc&) {
+      error_ = "cannot read: not enough memory";
+      return {};
+    }
+    bufferOffset_ = position_;
+    bufferLength_ = ReadAt(position_, buffer_.data(), wanted);
   }
-  bytes.resize(ReadAt(0, bytes.data(), bytes.size()));
-  return error_.empty() ? DecodeStatus::kOk : DecodeStatus::kCannotOpen;
+  const std::size_t inBuffer = static_cast<std::size_t>(bufferOffset_ + bufferLength_ - position_);
+  const std::size_t length = std::min(most, inBuffer);
+  const std::span<const std::uint8_t> next(buffer_.data() + (position_ - bufferOffset_), length);
+  position_ += length;
+  return next;
 }
 
 }  // namespace tessaglyph

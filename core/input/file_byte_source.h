@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "input/byte_source.h"
-#include "decode/decode_result.h"
+#include "picture/picture_error.h"
 
 namespace tessaglyph {
 
@@ -17,25 +17,18 @@ class FileByteSource : public ByteSource {
  public:
   // Opens path for reading without waiting (a pipe with no writer would
   // block the open itself). Only regular files qualify; anything else, and a
-  // file larger than any picture within the pixel cap of options needs, is
-  // refused with status and message filled.
-  static std::unique_ptr<FileByteSource> Open(const std::string& path, const DecodeOptions& options,
-                                              DecodeStatus& status, std::string& message);
+  // file larger than maxBytes, is refused with error filled.
+  static std::unique_ptr<FileByteSource> Open(const std::string& path, std::uint64_t maxBytes, PictureError& error);
   ~FileByteSource() override;
-
-  // The largest file a picture within the pixel cap of options can need.
-  static std::uint64_t MaxBytes(const DecodeOptions& options);
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;
 
-  std::uint64_t Size() const override { return size_; }
+  std::optional<std::uint64_t> Size() const override { return size_; }
+  std::span<const std::uint8_t> Peek(std::size_t length) override;
+  std::span<const std::uint8_t> Next(std::size_t most) override;
   const std::uint8_t* Read(std::uint64_t offset, std::size_t length) override;
   const std::string& Error() const override { return error_; }
-
-  // The whole file, for decoders that need it at once: kTooLarge when memory
-  // runs out, kCannotOpen when reading fails (Error() says why). A file that
-  // shrank while being read gives the bytes it still had.
-  DecodeStatus ReadWhole(std::vector<std::uint8_t>& bytes);
+  std::uint64_t HeldBytes() const override { return buffer_.capacity(); }
 
  private:
   FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
@@ -44,6 +37,7 @@ class FileByteSource : public ByteSource {
 
   int fd_;
   std::uint64_t size_;
+  std::uint64_t position_ = 0;  // where Next() goes on
   std::vector<std::uint8_t> buffer_;
   std::uint64_t bufferOffset_ = 0;
   std::size_t bufferLength_ = 0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "picture/working_picture.h"
+
 namespace tessaglyph {
 
 namespace {
@@ -21,5 +23,11 @@ std::int32_t PixelSource::ReadRows(std::int32_t first, std::int32_t count, Pixel
 const std::string& PixelSource::Warning() const { return kNone; }
 
 const std::string& PixelSource::Error() const { return kNone; }
+
+bool PixelSource::HoldsWholePicture() const { return false; }
+
+WorkingPicture PixelSource::TakeWholePicture() { return {}; }
+
+MemoryBudget::Lease PixelSource::TakePictureLease() { return {}; }
 
 }  // namespace tessaglyph

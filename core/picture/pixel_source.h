@@ -4,20 +4,31 @@
 #include <cstdint>
 #include <string>
 
+#include "picture/memory_budget.h"
+
 namespace tessaglyph {
 
 // One pixel as stored in every picture of the core: 0xAARRGGBB in a native
-// 32-bit word, the layout of QImage::Format_RGB32, so the window can show the
-// pixels without copying them. Alpha is always 0xFF.
+// 32-bit word, the layout of QImage::Format_ARGB32, so the window can show
+// the pixels without copying them. Alpha is straight, not premultiplied, and
+// 0xFF wherever the picture has no transparency; decoders asked to lay the
+// picture on a background give only opaque pixels.
 using Pixel32 = std::uint32_t;
 
 constexpr std::uint8_t RedOf(Pixel32 p) { return static_cast<std::uint8_t>(p >> 16); }
 constexpr std::uint8_t GreenOf(Pixel32 p) { return static_cast<std::uint8_t>(p >> 8); }
 constexpr std::uint8_t BlueOf(Pixel32 p) { return static_cast<std::uint8_t>(p); }
+constexpr std::uint8_t AlphaOf(Pixel32 p) { return static_cast<std::uint8_t>(p >> 24); }
 constexpr Pixel32 MakePixel(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
   return 0xFF000000u | (Pixel32{r} << 16) | (Pixel32{g} << 8) | Pixel32{b};
 }
+constexpr Pixel32 MakePixel(std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a) {
+  return (Pixel32{a} << 24) | (Pixel32{r} << 16) | (Pixel32{g} << 8) | Pixel32{b};
+}
 constexpr Pixel32 kWhitePixel = 0xFFFFFFFFu;
+constexpr Pixel32 kTransparentPixel = 0x00000000u;
+
+class WorkingPicture;
 
 // Read access to a picture for the renderer: its size and its rows, top row
 // first. Callers ask for rows in increasing order (0, 1, 2, ...), which lets a
@@ -47,6 +58,21 @@ class PixelSource {
 
   // Why Row() returned nullptr; empty while nothing has failed.
   virtual const std::string& Error() const;
+
+  // True for a source that holds every pixel of the picture in one block
+  // anyway (an interlaced picture, a canvas a decoder paints into): whoever
+  // wants the whole picture then takes it instead of copying it.
+  virtual bool HoldsWholePicture() const;
+  // For a source that holds the whole picture: decodes what is left and
+  // hands the picture over, with the share of the memory budget its pixels
+  // were counted in; the source is spent then. Not loaded when the source
+  // failed part-way (Error() says why) or does not hold the whole picture.
+  virtual WorkingPicture TakeWholePicture();
+
+  // The share of the memory budget reserved for the whole picture a reader
+  // keeps (empty when none was asked for), so that the picture holds it
+  // after the source is gone.
+  virtual MemoryBudget::Lease TakePictureLease();
 };
 
 }  // namespace tessaglyph

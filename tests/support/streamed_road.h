@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "decode/decode_picture_file.h"
+#include "support/decoded.h"
 
 namespace tessaglyph::testing {
 
@@ -18,8 +18,8 @@ inline void ExpectStreamedAsWhole(const std::vector<std::uint8_t>& file, bool de
   DecodeOptions options;
   options.maxPixels = maxPixels;
   options.decodeAhead = decodeAhead;
-  const DecodeResult whole = DecodePictureBytes(file, options);
-  PictureSourceResult streamed = OpenPictureBytes(file, options);
+  const Decoded whole = Decode(file, options);
+  Streamed streamed = OpenStreamed(file, options);
   if (!whole.Ok()) {
     EXPECT_FALSE(streamed.source);
     EXPECT_EQ(streamed.status, whole.status);

@@ -18,6 +18,10 @@ BmpRowSource::BmpRowSource(const BmpInfo& info, std::unique_ptr<ByteSource> byte
       row_(static_cast<std::size_t>(info.width)),
       warning_(BmpWarnings{.paletteBeyondDepth = info.paletteBeyondDepth}.Message()) {}
 
+std::uint64_t BmpRowSource::MemoryBytes(const BmpInfo& info) {
+  return std::max(kBatchBytes, info.RowStride()) + 64 * 1024 + static_cast<std::uint64_t>(info.width) * sizeof(Pixel32);
+}
+
 bool BmpRowSource::ReadBatchHolding(std::int64_t storedRow) {
   // Rows are asked for top first: a top-down file goes forwards, a bottom-up
   // one backwards from its last stored row.

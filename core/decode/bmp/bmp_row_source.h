@@ -8,6 +8,7 @@
 #include "decode/bmp/bmp_info.h"
 #include "decode/bmp/bmp_uncompressed_decoder.h"
 #include "input/byte_source.h"
+#include "decode/decoding_source.h"
 #include "picture/pixel_source.h"
 
 namespace tessaglyph {
@@ -16,11 +17,15 @@ namespace tessaglyph {
 // each row decoded when it is asked for. A bottom-up file is read from its
 // end backwards, so memory holds one batch of file bytes and one row of
 // pixels, never the whole picture.
-class BmpRowSource : public PixelSource {
+class BmpRowSource : public DecodingSource {
  public:
   // info must describe an uncompressed or bit-field picture whose stored
   // rows all lie within bytes.
   BmpRowSource(const BmpInfo& info, std::unique_ptr<ByteSource> bytes);
+
+  // What the source holds for a picture described by info: a batch of the
+  // file's rows and one row of pixels.
+  static std::uint64_t MemoryBytes(const BmpInfo& info);
 
   std::int32_t Width() const override { return static_cast<std::int32_t>(info_.width); }
   std::int32_t Height() const override { return static_cast<std::int32_t>(info_.height); }

@@ -5,10 +5,10 @@
 #include <optional>
 #include <span>
 
-#include "picture/decoded_picture_source.h"
+#include "decode/whole_picture_source.h"
+#include "picture/pixel_buffer.h"
 #include "decode/gif/gif_first_image.h"
 #include "decode/gif/gif_row_source.h"
-#include "input/memory_byte_source.h"
 
 namespace tessaglyph {
 
@@ -44,26 +44,32 @@ bool DrawFirstImage(GifFirstImage& image, Pixel32* pixels) {
 }
 
 // The whole screen with the image drawn on it, from an image just opened.
-DecodeResult DecodeWhole(GifFirstImage& image, const DecodeOptions& options) {
+OpenedPicture DecodeWhole(GifFirstImage& image, std::uint64_t heldBytes, const DecodeOptions& options) {
   const std::int32_t width = image.ScreenWidth();
   const std::int32_t height = image.ScreenHeight();
   const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-  std::string refusal;
-  std::optional<MemoryBudget::Lease> lease = ReserveDecodingMemory(
-      options, count * sizeof(Pixel32), "GIF of " + std::to_string(width) + "x" + std::to_string(height) + " pixels", refusal);
-  if (!lease) return DecodeResult::Failure(DecodeStatus::kTooLarge, refusal);
-  std::optional<PixelBuffer> pixels = PixelBuffer::Allocate(count, kWhitePixel);
+  MemoryBudget::Lease lease;
+  MemoryBudget::Lease pictureLease;
+  if (std::optional<PictureError> refused =
+          options.Reserve("GIF", width, height, heldBytes + count * sizeof(Pixel32), true, lease, pictureLease)) {
+    return OpenedPicture::Failure(std::move(*refused));
+  }
+  std::optional<PixelBuffer> pixels = PixelBuffer::Allocate(count, image.Uncovered());
   if (!pixels) {
-    return DecodeResult::Failure(DecodeStatus::kTooLarge, "GIF too large: " + std::to_string(width) + "x" +
-                                                              std::to_string(height) + " pixels do not fit into memory");
+    return OpenedPicture::Failure(
+        PictureError::OutOfMemory("a GIF of " + std::to_string(width) + "x" + std::to_string(height) + " pixels"));
   }
-  pixels->Keep(std::move(*lease));
-  DecodeResult result;
-  if (!DrawFirstImage(image, pixels->Data())) {
-    result.message = image.BrokenImageWarning();
-  }
-  result.picture = WorkingPicture(width, height, std::move(*pixels));
-  return result;
+  pixels->Keep(std::move(lease));
+  const std::string warning = DrawFirstImage(image, pixels->Data()) ? "" : image.BrokenImageWarning();
+  return OpenedPicture::Of(
+      std::make_unique<WholePictureSource>(WorkingPicture(width, height, std::move(*pixels)), warning));
+}
+
+// giflib's state and the file's bytes held, a line of indices and a row.
+std::uint64_t StreamingBytes(const GifFirstImage& image, std::uint64_t heldBytes) {
+  constexpr std::uint64_t kGiflibBytes = std::uint64_t{64} << 10;
+  return kGiflibBytes + heldBytes + static_cast<std::uint64_t>(image.ImageWidth()) * 2 +
+         static_cast<std::uint64_t>(image.ScreenWidth()) * sizeof(Pixel32);
 }
 
 }  // namespace
@@ -73,23 +79,22 @@ bool LooksLikeGif(std::span<const std::uint8_t> data) {
          (std::memcmp(data.data(), "GIF87a", 6) == 0 || std::memcmp(data.data(), "GIF89a", 6) == 0);
 }
 
-DecodeResult DecodeGif(std::span<const std::uint8_t> data, const DecodeOptions& options) {
-  MemoryByteSource bytes(data);
-  DecodeStatus status = DecodeStatus::kOk;
-  std::string message;
-  const std::unique_ptr<GifFirstImage> image = GifFirstImage::Open(bytes, options, status, message);
-  if (!image) return DecodeResult::Failure(status, std::move(message));
-  return DecodeWhole(*image, options);
-}
-
-PictureSourceResult OpenGif(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
-  PictureSourceResult opened;
-  std::unique_ptr<GifFirstImage> image = GifFirstImage::Open(*bytes, options, opened.status, opened.message);
-  if (!image) return opened;
+OpenedPicture OpenGif(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
+  PictureError error;
+  std::unique_ptr<GifFirstImage> image = GifFirstImage::Open(*bytes, options, error);
+  if (!image) return OpenedPicture::Failure(std::move(error));
   // Interlaced rows arrive in four passes over the picture: decoded whole.
-  if (image->Interlaced()) return DecodedPictureSource::From(DecodeWhole(*image, options));
-  opened.source = std::make_unique<GifRowSource>(std::move(bytes), std::move(image));
-  return opened;
+  if (image->Interlaced()) return DecodeWhole(*image, bytes->HeldBytes(), options);
+  MemoryBudget::Lease lease;
+  MemoryBudget::Lease pictureLease;
+  if (std::optional<PictureError> refused =
+          options.Reserve("GIF", image->ScreenWidth(), image->ScreenHeight(),
+                          StreamingBytes(*image, bytes->HeldBytes()), false, lease, pictureLease)) {
+    return OpenedPicture::Failure(std::move(*refused));
+  }
+  auto source = std::make_unique<GifRowSource>(std::move(bytes), std::move(image));
+  source->KeepLeases(std::move(lease), std::move(pictureLease));
+  return OpenedPicture::Of(std::move(source));
 }
 
 }  // namespace tessaglyph

@@ -91,21 +91,12 @@ Search FindFirstImage(GifFileType* gif, int& transparentIndex) {
   }
 }
 
-bool Exceeds(std::int64_t width, std::int64_t height, std::uint64_t maxPixels) {
-  return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > maxPixels;
-}
-
-std::string TooLarge(std::int64_t width, std::int64_t height, std::uint64_t maxPixels) {
-  return "GIF too large: " + std::to_string(width) + "x" + std::to_string(height) + " pixels exceeds the limit of " +
-         std::to_string(maxPixels);
-}
-
 }  // namespace
 
 int GifFirstImage::ReadInput(GifFileType* gif, GifByteType* buffer, int length) {
   Input& input = *static_cast<Input*>(gif->UserData);
   const auto wanted = static_cast<std::uint64_t>(std::max(length, 0));
-  const std::uint64_t count = std::min(wanted, input.bytes->Size() - input.position);
+  const std::uint64_t count = std::min(wanted, input.bytes->Size().value_or(0) - input.position);
   const std::uint8_t* bytes = count > 0 ? input.bytes->Read(input.position, static_cast<std::size_t>(count)) : nullptr;
   if (bytes == nullptr || count < wanted) {
     // A file that cannot be read on counts as one that ends here.
@@ -118,10 +109,12 @@ int GifFirstImage::ReadInput(GifFileType* gif, GifByteType* buffer, int length) 
 }
 
 std::unique_ptr<GifFirstImage> GifFirstImage::Open(ByteSource& bytes, const DecodeOptions& options,
-                                                   DecodeStatus& status, std::string& message) {
+                                                   PictureError& error) {
   std::unique_ptr<GifFirstImage> image(new GifFirstImage(bytes));
-  status = image->ReadToImage(options, message);
-  if (status != DecodeStatus::kOk) return nullptr;
+  if (std::optional<PictureError> failed = image->ReadToImage(options)) {
+    error = std::move(*failed);
+    return nullptr;
+  }
   return image;
 }
 
@@ -149,18 +142,17 @@ int GifFirstImage::CodeSizeGiflibRefused() const {
   return codeSize != nullptr && *codeSize > 8 ? *codeSize : 0;
 }
 
-DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::string& message) {
+std::optional<PictureError> GifFirstImage::ReadToImage(const DecodeOptions& options) {
+  uncovered_ = options.background.value_or(kTransparentPixel);
   int openError = D_GIF_SUCCEEDED;
   gif_ = DGifOpen(&input_, ReadInput, &openError);
   if (gif_ == nullptr) {
-    message = Unreadable(openError);
-    return DecodeStatus::kDamaged;
+    return PictureError{PictureErrorKind::kDamaged, Unreadable(openError)};
   }
   int transparentIndex = NO_TRANSPARENT_COLOR;
   switch (FindFirstImage(gif_, transparentIndex)) {
     case Search::kNoImage:
-      message = Damaged("the file holds no image");
-      return DecodeStatus::kDamaged;
+      return PictureError{PictureErrorKind::kDamaged, Damaged("the file holds no image")};
     case Search::kFailed:
       if (const int codeSize = CodeSizeGiflibRefused(); codeSize > 8 && codeSize <= GifWideLzwReader::kLargestCodeSize) {
         // The image description before the code size is whole: decode the
@@ -169,8 +161,7 @@ DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::strin
         wideLine_.resize(static_cast<std::size_t>(gif_->Image.Width));
         break;
       }
-      message = Unreadable(gif_->Error);
-      return DecodeStatus::kDamaged;
+      return PictureError{PictureErrorKind::kDamaged, Unreadable(gif_->Error)};
     case Search::kFound:
       break;
   }
@@ -180,14 +171,10 @@ DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::strin
   screenHeight_ = gif_->SHeight > 0 ? gif_->SHeight : image.Top + image.Height;
   // Both sizes count: the image is decoded in full even where the screen clips it.
   for (const auto& [width, height] : {std::pair{screenWidth_, screenHeight_}, std::pair{image.Width, image.Height}}) {
-    if (Exceeds(width, height, options.maxPixels)) {
-      message = TooLarge(width, height, options.maxPixels);
-      return DecodeStatus::kTooLarge;
-    }
+    if (std::optional<PictureError> tooLarge = options.CheckSize("GIF", width, height)) return tooLarge;
   }
   if (screenWidth_ == 0 || screenHeight_ == 0) {
-    message = Damaged("the picture has no pixels");
-    return DecodeStatus::kDamaged;
+    return PictureError{PictureErrorKind::kDamaged, Damaged("the picture has no pixels")};
   }
   // Indices beyond the colour map, and all indices of a file that has no
   // colour map at all, are black: the file gives them no colour, and black
@@ -202,10 +189,10 @@ DecodeStatus GifFirstImage::ReadToImage(const DecodeOptions& options, std::strin
     }
   }
   if (transparentIndex >= 0 && transparentIndex < static_cast<int>(palette_.size())) {
-    palette_[static_cast<std::size_t>(transparentIndex)] = kWhitePixel;
+    palette_[static_cast<std::size_t>(transparentIndex)] = uncovered_;
   }
   line_.resize(static_cast<std::size_t>(image.Width));
-  return DecodeStatus::kOk;
+  return std::nullopt;
 }
 
 bool GifFirstImage::DrawNextLine(Pixel32* screenRow) {
@@ -225,7 +212,7 @@ bool GifFirstImage::DrawWideLine(Pixel32* screenRow) {
   return true;
 }
 
-// Like a truncated JPEG, what arrived is shown and the rest stays white.
+// Like a truncated JPEG, what arrived is shown and the rest stays as it is.
 // giflib takes the pixel data in sub-blocks of up to 255 bytes, so the rows of
 // a sub-block cut short are lost with it.
 std::string GifFirstImage::BrokenImageWarning() const {

@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "input/byte_source.h"
-#include "decode/decode_result.h"
+#include <optional>
+
+#include "decode/decode_options.h"
+#include "picture/picture_error.h"
 #include "decode/gif/gif_wide_lzw_reader.h"
 
 namespace tessaglyph {
@@ -20,10 +23,9 @@ namespace tessaglyph {
 // in the order the file stores them.
 class GifFirstImage {
  public:
-  // bytes must outlive the image. On failure returns nullptr and fills
-  // status and message; sizes are checked against the pixel cap first.
-  static std::unique_ptr<GifFirstImage> Open(ByteSource& bytes, const DecodeOptions& options, DecodeStatus& status,
-                                             std::string& message);
+  // bytes (of known size) must outlive the image. On failure returns
+  // nullptr and fills error; sizes are checked against the pixel cap first.
+  static std::unique_ptr<GifFirstImage> Open(ByteSource& bytes, const DecodeOptions& options, PictureError& error);
   ~GifFirstImage();
   GifFirstImage(const GifFirstImage&) = delete;
   GifFirstImage& operator=(const GifFirstImage&) = delete;
@@ -36,6 +38,8 @@ class GifFirstImage {
   int ImageWidth() const { return gif_->Image.Width; }
   int ImageHeight() const { return gif_->Image.Height; }
   bool Interlaced() const { return gif_->Image.Interlace; }
+  // What shows where the image does not: the background, or transparency.
+  Pixel32 Uncovered() const { return uncovered_; }
 
   // Reads the next stored line of the image and draws the part of it that
   // falls on the screen into screenRow (nullptr: a line below the screen).
@@ -53,7 +57,7 @@ class GifFirstImage {
   static int ReadInput(GifFileType* gif, GifByteType* buffer, int length);
 
   explicit GifFirstImage(ByteSource& bytes) : input_{&bytes} {}
-  DecodeStatus ReadToImage(const DecodeOptions& options, std::string& message);
+  std::optional<PictureError> ReadToImage(const DecodeOptions& options);
   std::string Unreadable(int giflibError) const;
   int CodeSizeGiflibRefused() const;
   bool DrawWideLine(Pixel32* screenRow);
@@ -62,6 +66,7 @@ class GifFirstImage {
   GifFileType* gif_ = nullptr;
   std::int32_t screenWidth_ = 0;
   std::int32_t screenHeight_ = 0;
+  Pixel32 uncovered_ = kWhitePixel;
   // LZW yields byte-sized indices, so 256 entries cover every index there is.
   std::array<Pixel32, 256> palette_{};
   std::vector<GifPixelType> line_;

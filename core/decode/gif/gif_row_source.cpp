@@ -27,10 +27,10 @@ bool GifRowSource::DrawRow(std::int32_t y, Pixel32* row) {
   }
   ++nextRow_;
   // An image line as wide as the screen paints every pixel of the row; the
-  // rest of a row, and a row whose line broke off, is white.
+  // rest of a row, and a row whose line broke off, is the background.
   const bool painted = coversWholeRows_ && y >= image_->Top() && DrawImageLine(row);
   if (!painted) {
-    std::fill_n(row, row_.size(), kWhitePixel);
+    std::fill_n(row, row_.size(), image_->Uncovered());
     if (!coversWholeRows_ && y >= image_->Top()) DrawImageLine(row);
   }
   if (nextRow_ == Height()) {

@@ -7,15 +7,16 @@
 
 #include "input/byte_source.h"
 #include "decode/gif/gif_first_image.h"
+#include "decode/decoding_source.h"
 #include "picture/pixel_source.h"
 
 namespace tessaglyph {
 
 // A non-interlaced GIF read one line at a time as its rows are asked for, in
 // order: memory holds giflib's state and one row, never the whole picture.
-// Rows the image does not cover are white; once its data breaks off, the
-// rest of it is white too and Warning() says why.
-class GifRowSource : public PixelSource {
+// Rows the image does not cover are the background; once its data breaks
+// off, the rest of it is too and Warning() says why.
+class GifRowSource : public DecodingSource {
  public:
   // image must be non-interlaced, freshly opened over bytes.
   GifRowSource(std::unique_ptr<ByteSource> bytes, std::unique_ptr<GifFirstImage> image);

@@ -15,7 +15,7 @@ void GifWideLzwReader::Reset() {
 
 bool GifWideLzwReader::NextByte(std::uint8_t& byte) {
   while (blockLeft_ == 0 && !dataEnded_) {
-    const std::uint8_t* length = position_ < bytes_.Size() ? bytes_.Read(position_, 1) : nullptr;
+    const std::uint8_t* length = position_ < bytes_.Size().value_or(0) ? bytes_.Read(position_, 1) : nullptr;
     if (length == nullptr) {
       ranOut_ = dataEnded_ = true;
       return false;
@@ -25,7 +25,7 @@ bool GifWideLzwReader::NextByte(std::uint8_t& byte) {
     dataEnded_ = blockLeft_ == 0;
   }
   if (dataEnded_) return false;
-  const std::uint8_t* next = position_ < bytes_.Size() ? bytes_.Read(position_, 1) : nullptr;
+  const std::uint8_t* next = position_ < bytes_.Size().value_or(0) ? bytes_.Read(position_, 1) : nullptr;
   if (next == nullptr) {
     ranOut_ = dataEnded_ = true;
     return false;

@@ -1,16 +1,21 @@
 #include "decode/jpeg/jpeg_decoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <limits>
 #include <new>
+#include <string>
 #include <utility>
+#include <vector>
 
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jerror.h>
 #include <jpeglib.h>
+
+#include "decode/decoding_source.h"
 
 namespace tessaglyph {
 
@@ -65,35 +70,32 @@ struct ErrorHandler {
   jpeg_error_mgr manager;
   jpeg_progress_mgr progress;
   std::jmp_buf jump;
-  DecodeStatus status = DecodeStatus::kOk;
+  PictureErrorKind kind = PictureErrorKind::kDamaged;
   char error[JMSG_LENGTH_MAX + 64] = {};
   char firstWarning[JMSG_LENGTH_MAX] = {};
   bool truncated = false;
   int countedScan = 0;             // the last scan whose blocks are in workBlocks
   std::uint64_t workBlocks = 0;    // coefficient blocks visited by the scans so far
-  std::uint64_t workBudget = UINT64_MAX;
+  const std::uint64_t* fileBytesRead = nullptr;  // what the work budget grows with
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 ErrorHandler& HandlerOf(j_common_ptr cinfo) { return *reinterpret_cast<ErrorHandler*>(cinfo->err); }
 
-std::string TooLargeMessage(std::uint64_t width, std::uint64_t height, const std::string& why) {
-  return "JPEG too large: " + std::to_string(width) + "x" + std::to_string(height) + " pixels " +
-         why;
-}
-
-bool MeansTooLarge(int code) {
-  return code == JERR_IMAGE_TOO_BIG || code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE;
-}
+bool MeansOutOfMemory(int code) { return code == JERR_OUT_OF_MEMORY || code == JERR_NO_BACKING_STORE; }
 
 [[noreturn]] void FailWithLibjpegError(j_common_ptr cinfo) {
   ErrorHandler& handler = HandlerOf(cinfo);
   char text[JMSG_LENGTH_MAX];
   (*cinfo->err->format_message)(cinfo, text);
-  const bool tooLarge = MeansTooLarge(cinfo->err->msg_code);
-  handler.status = tooLarge ? DecodeStatus::kTooLarge : DecodeStatus::kDamaged;
-  const char* kind = tooLarge            ? "JPEG too large"
-                     : handler.truncated ? "truncated JPEG"
-                                         : "damaged JPEG";
+  const int code = cinfo->err->msg_code;
+  handler.kind = MeansOutOfMemory(code)         ? PictureErrorKind::kOutOfMemory
+                 : code == JERR_IMAGE_TOO_BIG ? PictureErrorKind::kOverLimit
+                                              : PictureErrorKind::kDamaged;
+  const char* kind = MeansOutOfMemory(code)         ? "not enough memory for JPEG"
+                     : code == JERR_IMAGE_TOO_BIG ? "JPEG too large"
+                     : handler.truncated          ? "truncated JPEG"
+                                                  : "damaged JPEG";
   std::snprintf(handler.error, sizeof handler.error, "%s: %s", kind, text);
   std::longjmp(handler.jump, 1);
 }
@@ -117,42 +119,93 @@ void IgnoreLibjpegOutput(j_common_ptr) {}
 
 // The message is formatted straight into the handler: the longjmp skips the
 // destructors of anything built here.
-[[noreturn]] void Refuse(ErrorHandler& handler, DecodeStatus status, const char* format, int scans) {
-  handler.status = status;
+[[noreturn]] void Refuse(ErrorHandler& handler, PictureErrorKind kind, const char* format, int scans) {
+  handler.kind = kind;
   std::snprintf(handler.error, sizeof handler.error, format, scans);
   std::longjmp(handler.jump, 1);
 }
 
 // Called over and over while the scans are read: each new scan adds its
 // blocks to the work done, and the file is refused before a scan that would
-// exceed the budget is decoded.
+// exceed the budget is decoded. A caller that gives up is heard here too,
+// since a progressive file reads all its scans before the first row.
 void RefuseScanFlood(j_common_ptr cinfo) {
   if (!cinfo->is_decompressor) return;
   const auto& decompress = *reinterpret_cast<j_decompress_ptr>(cinfo);
   ErrorHandler& handler = HandlerOf(cinfo);
+  if (handler.cancel != nullptr && handler.cancel->load(std::memory_order_relaxed)) {
+    Refuse(handler, PictureErrorKind::kCancelled, "cancelled", 0);
+  }
   if (decompress.input_scan_number == handler.countedScan) return;
   handler.countedScan = decompress.input_scan_number;
   if (handler.countedScan > kMaxScans) {
-    Refuse(handler, DecodeStatus::kDamaged, "damaged JPEG: more than %d scans", kMaxScans);
+    Refuse(handler, PictureErrorKind::kDamaged, "damaged JPEG: more than %d scans", kMaxScans);
   }
   for (int i = 0; i < decompress.comps_in_scan; ++i) {
     const jpeg_component_info& component = *decompress.cur_comp_info[i];
     handler.workBlocks += std::uint64_t{component.width_in_blocks} * component.height_in_blocks;
   }
-  if (handler.workBlocks > handler.workBudget) {
-    Refuse(handler, DecodeStatus::kTooLarge,
+  if (handler.workBlocks > kWorkBlocksFloor + kWorkBlocksPerFileByte * *handler.fileBytesRead) {
+    Refuse(handler, PictureErrorKind::kOverLimit,
            "JPEG refused: its first %d scans already ask for far more decoding work than any photograph of its "
            "size needs",
            handler.countedScan);
   }
 }
 
+// libjpeg's source manager over a ByteSource, handing libjpeg the source's
+// pieces as they come. Like libjpeg's own file source, a file that ends
+// early gets an end-of-image marker and a warning, and libjpeg fills in the
+// rest.
+struct StreamSource {
+  jpeg_source_mgr manager;
+  ByteSource* bytes;
+  std::uint64_t read = 0;
+  bool failed = false;  // reading failed, rather than ended
+};
+
+constexpr std::size_t kSourcePiece = std::size_t{64} << 10;
+const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
+
+StreamSource& SourceOf(j_decompress_ptr cinfo) { return *reinterpret_cast<StreamSource*>(cinfo->src); }
+
+void StartStream(j_decompress_ptr) {}
+
+boolean FillFromStream(j_decompress_ptr cinfo) {
+  StreamSource& source = SourceOf(cinfo);
+  const std::span<const std::uint8_t> piece = source.bytes->Next(kSourcePiece);
+  if (piece.empty()) {
+    source.failed = !source.bytes->Error().empty();
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    source.manager.next_input_byte = kEndOfImage;
+    source.manager.bytes_in_buffer = sizeof kEndOfImage;
+    return TRUE;
+  }
+  source.read += piece.size();
+  source.manager.next_input_byte = piece.data();
+  source.manager.bytes_in_buffer = piece.size();
+  return TRUE;
+}
+
+void SkipInStream(j_decompress_ptr cinfo, long count) {
+  jpeg_source_mgr& manager = SourceOf(cinfo).manager;
+  while (count > static_cast<long>(manager.bytes_in_buffer)) {
+    count -= static_cast<long>(manager.bytes_in_buffer);
+    FillFromStream(cinfo);
+  }
+  if (count > 0) {
+    manager.next_input_byte += count;
+    manager.bytes_in_buffer -= static_cast<std::size_t>(count);
+  }
+}
+
+void EndStream(j_decompress_ptr) {}
+
 // Every coefficient of a multi-scan file stays in memory until the last scan:
 // two bytes each, in whole blocks padded to the sampling factors. Then the
 // rows libjpeg works on (a few block rows of every component, the upsampled
-// and converted rows), and the file's bytes. A picture decoded whole adds its
-// pixels.
-std::uint64_t DecodingBytes(j_decompress_ptr cinfo, std::size_t fileBytes, bool wholePicture) {
+// and converted rows), the piece of the file being read and our row.
+std::uint64_t DecodingBytes(j_decompress_ptr cinfo, std::uint64_t fileBytes) {
   const auto roundUp = [](std::uint64_t value, std::uint64_t step) { return (value + step - 1) / step * step; };
   std::uint64_t bytes = kDecoderBaseBytes + fileBytes;
   const bool keepsCoefficients = jpeg_has_multiple_scans(cinfo) != 0;
@@ -164,8 +217,7 @@ std::uint64_t DecodingBytes(j_decompress_ptr cinfo, std::size_t fileBytes, bool 
     bytes += rowBlocks * DCTSIZE * component.v_samp_factor * DCTSIZE * 3;
   }
   const std::uint64_t width = cinfo->image_width;
-  bytes += width * 4 * (static_cast<std::uint64_t>(cinfo->max_v_samp_factor) * DCTSIZE + 16);
-  if (wholePicture) bytes += width * cinfo->image_height * sizeof(Pixel32);
+  bytes += width * 4 * (static_cast<std::uint64_t>(cinfo->max_v_samp_factor) * DCTSIZE + 17);
   return bytes;
 }
 
@@ -184,58 +236,63 @@ void ConvertInvertedCmykInPlace(Pixel32* row, JDIMENSION width) {
   }
 }
 
-// One libjpeg decompressor over bytes held by the caller. Every libjpeg call
+// One libjpeg decompressor reading from a ByteSource. Every libjpeg call
 // runs inside Guarded(), whose setjmp catches libjpeg's fatal errors; the
 // steps given to it hold nothing that needs a destructor, because longjmp
 // skips destructors.
-class JpegReader {
+class JpegRowSource final : public DecodingSource {
  public:
-  explicit JpegReader(std::span<const std::uint8_t> data) : data_(data) {
+  explicit JpegRowSource(std::unique_ptr<ByteSource> bytes) : bytes_(std::move(bytes)) {
     cinfo_.err = jpeg_std_error(&handler_.manager);
     handler_.manager.error_exit = FailWithLibjpegError;
     handler_.manager.emit_message = CollectLibjpegMessage;
     handler_.manager.output_message = IgnoreLibjpegOutput;
     handler_.progress.progress_monitor = RefuseScanFlood;
+    handler_.fileBytesRead = &source_.read;
+    source_.bytes = bytes_.get();
+    source_.manager.init_source = StartStream;
+    source_.manager.fill_input_buffer = FillFromStream;
+    source_.manager.skip_input_data = SkipInStream;
+    source_.manager.resync_to_restart = jpeg_resync_to_restart;
+    source_.manager.term_source = EndStream;
   }
-  ~JpegReader() { jpeg_destroy_decompress(&cinfo_); }
-  JpegReader(const JpegReader&) = delete;
-  JpegReader& operator=(const JpegReader&) = delete;
+  ~JpegRowSource() override { jpeg_destroy_decompress(&cinfo_); }
+  JpegRowSource(const JpegRowSource&) = delete;
+  JpegRowSource& operator=(const JpegRowSource&) = delete;
 
-  // Reads the header, checks it against the options, reserves the memory
-  // decoding needs (the whole picture's pixels too when wholePicture) and
-  // starts decoding.
-  DecodeStatus Open(const DecodeOptions& options, bool wholePicture, std::string& message);
+  // Reads the header, checks it against the options, reserves the memory of
+  // the conversion and starts decoding.
+  std::optional<PictureError> Open(const DecodeOptions& options);
 
-  // The budget share of this picture, for whoever keeps its pixels.
-  MemoryBudget::Lease TakeLease() { return std::move(lease_); }
-
-  // Decodes the next count rows into rows first, first + stride, ...
-  bool ReadRows(Pixel32* first, std::size_t stride, JDIMENSION count);
-
-  std::int32_t Width() const { return static_cast<std::int32_t>(cinfo_.output_width); }
-  std::int32_t Height() const { return static_cast<std::int32_t>(cinfo_.output_height); }
-  JDIMENSION NextRow() const { return cinfo_.output_scanline; }
-  DecodeStatus FailureStatus() const { return handler_.status; }
-  std::string Error() const { return handler_.error; }
-  std::string Warning() const;
+  std::int32_t Width() const override { return static_cast<std::int32_t>(cinfo_.output_width); }
+  std::int32_t Height() const override { return static_cast<std::int32_t>(cinfo_.output_height); }
+  const Pixel32* Row(std::int32_t y) override;
+  // Decodes straight into destination; first must be the next row.
+  std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride) override;
+  const std::string& Warning() const override { return warning_; }
+  const std::string& Error() const override { return error_; }
 
  private:
   template <typename Step>
   bool Guarded(Step step);
-  bool StartHeader();
-  DecodeStatus CheckHeader(const DecodeOptions& options, bool wholePicture, std::string& message);
-  bool StartPixels();
+  PictureError Failure() const;
+  std::optional<PictureError> CheckHeader(const DecodeOptions& options);
   bool ReadScanlines(Pixel32* first, std::size_t stride, JDIMENSION end);
+  std::string CollectedWarning() const;
 
-  std::span<const std::uint8_t> data_;
+  std::unique_ptr<ByteSource> bytes_;
+  StreamSource source_{};
   ErrorHandler handler_;
   jpeg_decompress_struct cinfo_{};
   bool cmyk_ = false;
-  MemoryBudget::Lease lease_;
+  std::vector<Pixel32> row_;
+  std::int64_t rowHeld_ = -1;  // which row row_ holds
+  std::string warning_;
+  std::string error_;
 };
 
 template <typename Step>
-bool JpegReader::Guarded(Step step) {
+bool JpegRowSource::Guarded(Step step) {
   if (setjmp(handler_.jump) != 0) {
     return false;
   }
@@ -243,24 +300,15 @@ bool JpegReader::Guarded(Step step) {
   return true;
 }
 
-bool JpegReader::StartHeader() {
-  return Guarded([this] {
-    jpeg_create_decompress(&cinfo_);
-    cinfo_.progress = &handler_.progress;
-    jpeg_mem_src(&cinfo_, data_.data(), static_cast<unsigned long>(data_.size()));
-    jpeg_read_header(&cinfo_, TRUE);
-  });
+PictureError JpegRowSource::Failure() const {
+  if (source_.failed) return PictureError::CannotRead(bytes_->Error());
+  return {handler_.kind, handler_.error};
 }
 
-DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, bool wholePicture, std::string& message) {
+std::optional<PictureError> JpegRowSource::CheckHeader(const DecodeOptions& options) {
   const std::uint64_t width = cinfo_.image_width;
   const std::uint64_t height = cinfo_.image_height;
-  constexpr std::uint64_t kMaxSide = std::numeric_limits<std::int32_t>::max();
-  if (width > kMaxSide || height > kMaxSide || width * height > options.maxPixels) {
-    message =
-        TooLargeMessage(width, height, "exceeds the limit of " + std::to_string(options.maxPixels));
-    return DecodeStatus::kTooLarge;
-  }
+  if (std::optional<PictureError> tooLarge = options.CheckSize("JPEG", width, height)) return tooLarge;
   switch (cinfo_.jpeg_color_space) {
     case JCS_GRAYSCALE:
     case JCS_YCbCr:
@@ -273,48 +321,49 @@ DecodeStatus JpegReader::CheckHeader(const DecodeOptions& options, bool wholePic
       cmyk_ = true;
       break;
     default:
-      message = "unsupported JPEG: " + std::to_string(cinfo_.num_components) +
-                " colour components of unknown meaning";
-      return DecodeStatus::kDamaged;
+      return PictureError{PictureErrorKind::kDamaged, "unsupported JPEG: " + std::to_string(cinfo_.num_components) +
+                                                          " colour components of unknown meaning"};
   }
   if (options.averagedSize) {
     const auto [columns, lines] = options.averagedSize(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
     cinfo_.scale_num = static_cast<unsigned>(ReducedScale(width, height, columns, lines));
     cinfo_.scale_denom = kScaleDenominator;
   }
-  const std::uint64_t needed = DecodingBytes(&cinfo_, data_.size(), wholePicture || options.keepsPicture);
-  std::optional<MemoryBudget::Lease> lease =
-      ReserveDecodingMemory(options, needed, "JPEG of " + std::to_string(width) + "x" + std::to_string(height) + " pixels", message);
-  if (!lease) return DecodeStatus::kTooLarge;
-  lease_ = std::move(*lease);
+  if (!Guarded([this] { jpeg_calc_output_dimensions(&cinfo_); })) return Failure();
+  const std::uint64_t needed = DecodingBytes(&cinfo_, bytes_->HeldBytes());
+  MemoryBudget::Lease lease;
+  MemoryBudget::Lease pictureLease;
+  if (std::optional<PictureError> refused = options.Reserve("JPEG", Width(), Height(), needed, false, lease, pictureLease)) {
+    return refused;
+  }
+  KeepLeases(std::move(lease), std::move(pictureLease));
   // libjpeg itself is held near what was reserved, should the estimate fall short.
   constexpr std::uint64_t kLongMax = std::numeric_limits<long>::max();
   cinfo_.mem->max_memory_to_use = static_cast<long>(std::min(needed + needed / 4, kLongMax));
-  handler_.workBudget = kWorkBlocksFloor + kWorkBlocksPerFileByte * data_.size();
-  return DecodeStatus::kOk;
+  handler_.cancel = options.cancel;
+  return std::nullopt;
 }
 
-bool JpegReader::StartPixels() {
-  return Guarded([this] { jpeg_start_decompress(&cinfo_); });
+std::optional<PictureError> JpegRowSource::Open(const DecodeOptions& options) {
+  const bool headerRead = Guarded([this] {
+    jpeg_create_decompress(&cinfo_);
+    cinfo_.progress = &handler_.progress;
+    cinfo_.src = &source_.manager;
+    jpeg_read_header(&cinfo_, TRUE);
+  });
+  if (!headerRead) return Failure();
+  if (std::optional<PictureError> refused = CheckHeader(options)) return refused;
+  if (!Guarded([this] { jpeg_start_decompress(&cinfo_); })) return Failure();
+  try {
+    row_.resize(cinfo_.output_width);
+  } catch (const std::bad_alloc&) {
+    return PictureError::OutOfMemory("a JPEG row");
+  }
+  warning_ = CollectedWarning();
+  return std::nullopt;
 }
 
-DecodeStatus JpegReader::Open(const DecodeOptions& options, bool wholePicture, std::string& message) {
-  if (!StartHeader()) {
-    message = Error();
-    return FailureStatus();
-  }
-  const DecodeStatus status = CheckHeader(options, wholePicture, message);
-  if (status != DecodeStatus::kOk) {
-    return status;
-  }
-  if (!StartPixels()) {
-    message = Error();
-    return FailureStatus();
-  }
-  return DecodeStatus::kOk;
-}
-
-bool JpegReader::ReadScanlines(Pixel32* first, std::size_t stride, JDIMENSION end) {
+bool JpegRowSource::ReadScanlines(Pixel32* first, std::size_t stride, JDIMENSION end) {
   const JDIMENSION start = cinfo_.output_scanline;
   return Guarded([&] {
     constexpr JDIMENSION kRowsPerCall = 16;
@@ -333,20 +382,8 @@ bool JpegReader::ReadScanlines(Pixel32* first, std::size_t stride, JDIMENSION en
   });
 }
 
-bool JpegReader::ReadRows(Pixel32* first, std::size_t stride, JDIMENSION count) {
-  const JDIMENSION end = cinfo_.output_scanline + count;
-  if (!ReadScanlines(first, stride, end)) {
-    return false;
-  }
-  if (cmyk_) {
-    for (JDIMENSION i = 0; i < count; ++i) {
-      ConvertInvertedCmykInPlace(first + i * stride, cinfo_.output_width);
-    }
-  }
-  return true;
-}
-
-std::string JpegReader::Warning() const {
+std::string JpegRowSource::CollectedWarning() const {
+  if (source_.failed) return "the file could not be read to its end (" + bytes_->Error() + "); the rest is filled in";
   if (handler_.truncated) {
     return "truncated JPEG: the data ends early and the missing part is filled in";
   }
@@ -361,109 +398,56 @@ std::string JpegReader::Warning() const {
   return warning;
 }
 
+const Pixel32* JpegRowSource::Row(std::int32_t y) {
+  if (!error_.empty()) {
+    return nullptr;
+  }
+  if (y == rowHeld_) {
+    return row_.data();
+  }
+  if (ReadRows(y, 1, row_.data(), row_.size()) != 1) {
+    return nullptr;
+  }
+  rowHeld_ = y;
+  return row_.data();
+}
+
+std::int32_t JpegRowSource::ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination,
+                                     std::size_t stride) {
+  if (!error_.empty()) {
+    return 0;
+  }
+  const auto next = static_cast<std::int64_t>(cinfo_.output_scanline);
+  if (first != next || count < 0 || count > Height() - first) {
+    error_ = "JPEG row " + std::to_string(first) + " asked for out of order or out of range";
+    return 0;
+  }
+  rowHeld_ = -1;
+  // A batch that fails is lost whole: its rows before the fault may not be
+  // converted yet, and the picture has failed anyway.
+  if (!ReadScanlines(destination, stride, cinfo_.output_scanline + static_cast<JDIMENSION>(count))) {
+    error_ = Failure().sentence;
+    return 0;
+  }
+  if (cmyk_) {
+    for (std::int32_t i = 0; i < count; ++i) {
+      ConvertInvertedCmykInPlace(destination + static_cast<std::size_t>(i) * stride, cinfo_.output_width);
+    }
+  }
+  warning_ = CollectedWarning();
+  return count;
+}
+
 }  // namespace
 
 bool LooksLikeJpeg(std::span<const std::uint8_t> data) {
   return data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
 }
 
-struct JpegRowSource::State {
-  explicit State(std::vector<std::uint8_t> fileBytes)
-      : bytes(std::move(fileBytes)), reader(bytes) {}
-
-  std::vector<std::uint8_t> bytes;  // libjpeg reads from them until the end
-  JpegReader reader;
-  std::vector<Pixel32> row;
-  std::int64_t rowHeld = -1;  // which row `row` holds
-  std::string warning;
-  std::string error;
-};
-
-JpegRowSource::JpegRowSource(std::unique_ptr<State> state) : state_(std::move(state)) {}
-
-JpegRowSource::~JpegRowSource() = default;
-
-std::unique_ptr<JpegRowSource> JpegRowSource::Open(std::vector<std::uint8_t> bytes,
-                                                   const DecodeOptions& options,
-                                                   DecodeStatus& status, std::string& message) {
-  auto state = std::make_unique<State>(std::move(bytes));
-  status = state->reader.Open(options, false, message);
-  if (status != DecodeStatus::kOk) {
-    return nullptr;
-  }
-  state->row.resize(static_cast<std::size_t>(state->reader.Width()));
-  state->warning = state->reader.Warning();
-  message = state->warning;
-  return std::unique_ptr<JpegRowSource>(new JpegRowSource(std::move(state)));
-}
-
-std::int32_t JpegRowSource::Width() const { return state_->reader.Width(); }
-
-std::int32_t JpegRowSource::Height() const { return state_->reader.Height(); }
-
-const Pixel32* JpegRowSource::Row(std::int32_t y) {
-  State& state = *state_;
-  if (!state.error.empty()) {
-    return nullptr;
-  }
-  if (y == state.rowHeld) {
-    return state.row.data();
-  }
-  if (ReadRows(y, 1, state.row.data(), state.row.size()) != 1) {
-    return nullptr;
-  }
-  state.rowHeld = y;
-  return state.row.data();
-}
-
-std::int32_t JpegRowSource::ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination,
-                                     std::size_t stride) {
-  State& state = *state_;
-  if (!state.error.empty()) {
-    return 0;
-  }
-  const auto next = static_cast<std::int64_t>(state.reader.NextRow());
-  if (first != next || count < 0 || count > Height() - first) {
-    state.error = "JPEG row " + std::to_string(first) + " asked for out of order or out of range";
-    return 0;
-  }
-  state.rowHeld = -1;
-  // A batch that fails is lost whole: its rows before the fault may not be
-  // converted yet, and the picture has failed anyway.
-  if (!state.reader.ReadRows(destination, stride, static_cast<JDIMENSION>(count))) {
-    state.error = state.reader.Error();
-    return 0;
-  }
-  state.warning = state.reader.Warning();
-  return count;
-}
-
-const std::string& JpegRowSource::Warning() const { return state_->warning; }
-
-const std::string& JpegRowSource::Error() const { return state_->error; }
-
-DecodeResult DecodeJpeg(std::span<const std::uint8_t> data, const DecodeOptions& options) {
-  JpegReader reader(data);
-  std::string message;
-  const DecodeStatus status = reader.Open(options, true, message);
-  if (status != DecodeStatus::kOk) {
-    return DecodeResult::Failure(status, std::move(message));
-  }
-  const auto width = static_cast<std::size_t>(reader.Width());
-  const auto height = static_cast<std::size_t>(reader.Height());
-  std::optional<PixelBuffer> pixels = PixelBuffer::Allocate(width * height, kWhitePixel);
-  if (!pixels) {
-    return DecodeResult::Failure(DecodeStatus::kTooLarge,
-                                 TooLargeMessage(width, height, "do not fit into memory"));
-  }
-  pixels->Keep(reader.TakeLease());
-  if (!reader.ReadRows(pixels->Data(), width, static_cast<JDIMENSION>(height))) {
-    return DecodeResult::Failure(reader.FailureStatus(), reader.Error());
-  }
-  DecodeResult result;
-  result.message = reader.Warning();
-  result.picture = WorkingPicture(reader.Width(), reader.Height(), std::move(*pixels));
-  return result;
+OpenedPicture OpenJpeg(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
+  auto source = std::make_unique<JpegRowSource>(std::move(bytes));
+  if (std::optional<PictureError> failed = source->Open(options)) return OpenedPicture::Failure(std::move(*failed));
+  return OpenedPicture::Of(std::move(source));
 }
 
 }  // namespace tessaglyph

@@ -1,17 +1,19 @@
 #include "decode/webp/webp_decoder.h"
 
 #include <webp/decode.h>
-#include <webp/demux.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <limits>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
-#include "picture/over_white.h"
+#include "decode/decoding_source.h"
+#include "picture/over_background.h"
 #include "picture/pixel_buffer.h"
+#include "picture/working_picture.h"
 
 namespace tessaglyph {
 
@@ -25,15 +27,21 @@ constexpr WEBP_CSP_MODE kNativePixelLayout = std::endian::native == std::endian:
 // works on, counted per column.
 constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{1} << 20;
 constexpr std::uint64_t kDecoderBytesPerColumn = 256;
-constexpr int kLosslessBitstream = 2;  // WebPBitstreamFeatures::format
 
-// The converter feeds the decoder this much at a time, so that the first
-// rows come out before the whole file has been decoded.
-constexpr std::size_t kStreamingFeedBytes = std::size_t{64} << 10;
+// The decoder is fed this much at a time, so that the first rows come out
+// before the whole file has been read.
+constexpr std::size_t kFeedBytes = std::size_t{64} << 10;
 
-std::string TooLargeMessage(std::uint64_t width, std::uint64_t height, const std::string& why) {
-  return "WebP too large: " + std::to_string(width) + "x" + std::to_string(height) + " pixels " + why;
-}
+constexpr std::size_t kRiffHeaderBytes = 12;
+constexpr std::size_t kChunkHeaderBytes = 8;
+constexpr std::size_t kExtendedHeaderBytes = 10;
+constexpr std::size_t kFrameHeaderBytes = 16;
+// Enough of a bitstream's start for its size and features.
+constexpr std::size_t kFeatureBytes = 64;
+constexpr std::uint8_t kAnimationFlag = 0x02;
+
+std::uint32_t Little24(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
+std::uint32_t Little32(const std::uint8_t* p) { return Little24(p) | (std::uint32_t{p[3]} << 24); }
 
 std::string StatusText(VP8StatusCode status) {
   switch (status) {
@@ -52,231 +60,265 @@ std::string StatusText(VP8StatusCode status) {
   }
 }
 
-void LayOverWhite(Pixel32* pixels, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    const Pixel32 p = pixels[i];
-    const unsigned alpha = p >> 24;
-    if (alpha != 0xFF) pixels[i] = PixelOverWhite(RedOf(p), GreenOf(p), BlueOf(p), alpha);
-  }
-}
+// Where the first frame lies on the canvas, and the bytes before its data
+// that were read while finding it.
+struct Frame {
+  std::int32_t x = 0;
+  std::int32_t y = 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::uint64_t dataBytes = 0;     // the frame's data, from its first chunk header on
+  std::vector<std::uint8_t> start;  // its first bytes, already read
+  bool lossless = true;            // unknown counts as the costlier kind
+  bool alpha = true;
+};
 
-// The first frame of a WebP file held by the caller, decoded into a canvas
-// of white pixels at the frame's place.
-class WebpReader {
+class WebpRowSource final : public DecodingSource {
  public:
-  explicit WebpReader(std::span<const std::uint8_t> data) : data_(data) {}
-  ~WebpReader();
-  WebpReader(const WebpReader&) = delete;
-  WebpReader& operator=(const WebpReader&) = delete;
-
-  // Reads the container and the frame's header, checks the canvas against
-  // the options, allocates it and starts a decoder writing into it.
-  DecodeStatus Open(const DecodeOptions& options, std::string& message);
-
-  std::int32_t Width() const { return width_; }
-  std::int32_t Height() const { return height_; }
-  const std::string& Warning() const { return warning_; }
-  Pixel32* CanvasRow(std::int32_t y) { return canvas_.Data() + static_cast<std::size_t>(y) * width_; }
-  // The canvas, keeping the budget share it was counted in.
-  PixelBuffer TakeCanvas() {
-    canvas_.Keep(std::move(lease_));
-    return std::move(canvas_);
+  explicit WebpRowSource(std::unique_ptr<ByteSource> bytes) : bytes_(std::move(bytes)) {}
+  ~WebpRowSource() override {
+    if (decoder_ != nullptr) WebPIDelete(decoder_);
   }
+  WebpRowSource(const WebpRowSource&) = delete;
+  WebpRowSource& operator=(const WebpRowSource&) = delete;
 
-  // Decodes until canvas row y is final, handing the decoder feedStep more
-  // bytes at a time (0: all at once). When the data breaks off or is damaged
-  // the frame's remaining rows are made white and a warning says why.
-  void DecodeThrough(std::int32_t y, std::size_t feedStep);
+  // Reads the container up to the first frame, checks the canvas, reserves
+  // the conversion's memory, allocates the canvas and starts a decoder
+  // writing into it.
+  std::optional<PictureError> Open(const DecodeOptions& options);
+
+  std::int32_t Width() const override { return width_; }
+  std::int32_t Height() const override { return height_; }
+  const Pixel32* Row(std::int32_t y) override;
+  const std::string& Warning() const override { return warning_; }
+  const std::string& Error() const override { return error_; }
+  bool HoldsWholePicture() const override { return true; }
+  WorkingPicture TakeWholePicture() override;
 
  private:
-  DecodeStatus ReadContainer(const DecodeOptions& options, std::string& message);
-  DecodeStatus ReadFrameHeader(std::string& message);
-  DecodeStatus Reserve(const DecodeOptions& options, std::string& message);
-  DecodeStatus StartDecoder(std::string& message);
+  // Reads exactly length more bytes into out; false when the file ends first.
+  bool ReadExactly(std::size_t length, std::vector<std::uint8_t>& out);
+  bool Skip(std::uint64_t length);
+  PictureError ReadFailure(const std::string& where) const;
+  std::optional<PictureError> FindFirstFrame();
+  std::optional<PictureError> ReadStillFrame(const std::vector<std::uint8_t>& header, std::uint64_t size);
+  std::optional<PictureError> ReadAnimationFrame(std::uint64_t size);
+  std::optional<PictureError> Reserve(const DecodeOptions& options);
+  std::optional<PictureError> StartDecoder();
+  Pixel32* CanvasRow(std::int32_t y) { return canvas_.Data() + static_cast<std::size_t>(y) * width_; }
+  // Decodes until canvas row y is final; when the data breaks off or is
+  // damaged the frame's remaining rows are made white and a warning says why.
+  void DecodeThrough(std::int32_t y);
   void FinishRows(int decodedRows);
   void Stop(std::string warning);
 
-  std::span<const std::uint8_t> data_;
-  WebPDemuxer* demux_ = nullptr;
-  WebPIterator frame_{};
-  bool haveFrame_ = false;
-  WebPDecoderConfig config_{};
-  WebPIDecoder* decoder_ = nullptr;
-  PixelBuffer canvas_;
+  std::unique_ptr<ByteSource> bytes_;
+  std::uint64_t fileBytes_ = 0;  // as the RIFF header gives them
+  std::uint64_t read_ = 0;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
-  std::size_t fed_ = 0;
-  int finishedRows_ = 0;  // frame rows laid over white and final
+  bool extended_ = false;
+  bool animated_ = false;
+  Frame frame_;
+  std::optional<Pixel32> background_;
+  WebPDecBuffer output_{};  // the decoder writes through it for as long as it lives
+  WebPIDecoder* decoder_ = nullptr;
+  PixelBuffer canvas_;
+  std::uint64_t fed_ = 0;
+  int finishedRows_ = 0;  // frame rows finished and final
   bool stopped_ = false;
   std::string warning_;
-  MemoryBudget::Lease lease_;
+  std::string error_;
 };
 
-WebpReader::~WebpReader() {
-  if (decoder_ != nullptr) WebPIDelete(decoder_);
-  if (haveFrame_) WebPDemuxReleaseIterator(&frame_);
-  WebPDemuxDelete(demux_);
+bool WebpRowSource::ReadExactly(std::size_t length, std::vector<std::uint8_t>& out) {
+  while (length > 0) {
+    const std::span<const std::uint8_t> piece = bytes_->Next(length);
+    if (piece.empty()) return false;
+    out.insert(out.end(), piece.begin(), piece.end());
+    read_ += piece.size();
+    length -= piece.size();
+  }
+  return true;
 }
 
-DecodeStatus WebpReader::ReadContainer(const DecodeOptions& options, std::string& message) {
-  const WebPData whole = {data_.data(), data_.size()};
-  WebPDemuxState state = WEBP_DEMUX_PARSE_ERROR;
-  demux_ = WebPDemuxPartial(&whole, &state);
-  if (demux_ == nullptr || state == WEBP_DEMUX_PARSE_ERROR) {
-    message = "damaged WebP: the file's chunks are broken or cut short";
-    return DecodeStatus::kDamaged;
+bool WebpRowSource::Skip(std::uint64_t length) {
+  while (length > 0) {
+    const std::span<const std::uint8_t> piece = bytes_->Next(static_cast<std::size_t>(std::min<std::uint64_t>(length, kFeedBytes)));
+    if (piece.empty()) return false;
+    read_ += piece.size();
+    length -= piece.size();
   }
-  if (state == WEBP_DEMUX_PARSING_HEADER) {
-    message = "truncated WebP: the file ends inside its header";
-    return DecodeStatus::kDamaged;
-  }
-  const std::uint64_t width = WebPDemuxGetI(demux_, WEBP_FF_CANVAS_WIDTH);
-  const std::uint64_t height = WebPDemuxGetI(demux_, WEBP_FF_CANVAS_HEIGHT);
-  constexpr std::uint64_t kMaxSide = std::numeric_limits<std::int32_t>::max();
-  if (width > kMaxSide || height > kMaxSide || width * height > options.maxPixels) {
-    message = TooLargeMessage(width, height, "exceeds the limit of " + std::to_string(options.maxPixels));
-    return DecodeStatus::kTooLarge;
-  }
-  if (width == 0 || height == 0) {
-    message = "damaged WebP: the picture has no pixels";
-    return DecodeStatus::kDamaged;
-  }
-  width_ = static_cast<std::int32_t>(width);
-  height_ = static_cast<std::int32_t>(height);
-  haveFrame_ = WebPDemuxGetFrame(demux_, 1, &frame_) != 0;
-  if (!haveFrame_) {
-    message = state == WEBP_DEMUX_DONE ? "damaged WebP: the file holds no frame"
-                                       : "truncated WebP: the file ends before its first frame";
-    return DecodeStatus::kDamaged;
-  }
-  return DecodeStatus::kOk;
+  return true;
 }
 
-DecodeStatus WebpReader::ReadFrameHeader(std::string& message) {
-  if (frame_.x_offset < 0 || frame_.y_offset < 0 || frame_.width < 1 || frame_.height < 1 ||
-      frame_.width > width_ - frame_.x_offset || frame_.height > height_ - frame_.y_offset) {
-    message = "damaged WebP: the first frame lies outside the canvas";
-    return DecodeStatus::kDamaged;
-  }
-  if (!WebPInitDecoderConfig(&config_)) {
-    message = "WebP decoder: library version mismatch";
-    return DecodeStatus::kDamaged;
-  }
-  const VP8StatusCode status = WebPGetFeatures(frame_.fragment.bytes, frame_.fragment.size, &config_.input);
-  if (status != VP8_STATUS_OK) {
-    message = (status == VP8_STATUS_NOT_ENOUGH_DATA ? "truncated WebP: " : "damaged WebP: ") + StatusText(status);
-    return DecodeStatus::kDamaged;
-  }
-  if (config_.input.width != frame_.width || config_.input.height != frame_.height) {
-    message = "damaged WebP: the frame's picture is not the size its header gives";
-    return DecodeStatus::kDamaged;
-  }
-  return DecodeStatus::kOk;
+PictureError WebpRowSource::ReadFailure(const std::string& where) const {
+  if (!bytes_->Error().empty()) return PictureError::CannotRead(bytes_->Error());
+  return PictureError::Damaged("WebP", "the file ends " + where);
 }
 
-// The file's bytes and the canvas; a lossless frame is decoded whole into a
-// buffer of libwebp's first, and an alpha plane is too.
-DecodeStatus WebpReader::Reserve(const DecodeOptions& options, std::string& message) {
+// A still picture's bitstream (after an optional alpha chunk) is the frame,
+// fed from its chunk header on.
+std::optional<PictureError> WebpRowSource::ReadStillFrame(const std::vector<std::uint8_t>& header, std::uint64_t size) {
+  frame_.start = header;
+  const std::size_t peek = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFeatureBytes));
+  // A file cut short inside the bitstream still shows what arrived.
+  if (!ReadExactly(peek, frame_.start) && frame_.start.size() == header.size()) {
+    return ReadFailure("inside its first frame");
+  }
+  frame_.dataBytes = fileBytes_ > read_ - frame_.start.size() ? fileBytes_ - (read_ - frame_.start.size()) : 0;
+  if (extended_) {
+    frame_.width = width_;
+    frame_.height = height_;
+    return std::nullopt;
+  }
+  WebPBitstreamFeatures features{};
+  const VP8StatusCode status = WebPGetFeatures(frame_.start.data(), frame_.start.size(), &features);
+  if (status != VP8_STATUS_OK) return PictureError::Damaged("WebP", StatusText(status));
+  width_ = frame_.width = features.width;
+  height_ = frame_.height = features.height;
+  frame_.lossless = features.format == 2;
+  frame_.alpha = features.has_alpha != 0;
+  return std::nullopt;
+}
+
+std::optional<PictureError> WebpRowSource::ReadAnimationFrame(std::uint64_t size) {
+  std::vector<std::uint8_t> header;
+  if (size < kFrameHeaderBytes || !ReadExactly(kFrameHeaderBytes, header)) return ReadFailure("inside its first frame");
+  frame_.x = static_cast<std::int32_t>(2 * Little24(&header[0]));
+  frame_.y = static_cast<std::int32_t>(2 * Little24(&header[3]));
+  frame_.width = static_cast<std::int32_t>(1 + Little24(&header[6]));
+  frame_.height = static_cast<std::int32_t>(1 + Little24(&header[9]));
+  frame_.dataBytes = size - kFrameHeaderBytes;
+  return std::nullopt;
+}
+
+// Walks the chunks up to the first frame, taking the canvas from the
+// extended header and skipping profiles, metadata and unknown chunks.
+std::optional<PictureError> WebpRowSource::FindFirstFrame() {
+  std::vector<std::uint8_t> riff;
+  if (!ReadExactly(kRiffHeaderBytes, riff)) return ReadFailure("inside its header");
+  fileBytes_ = std::uint64_t{Little32(&riff[4])} + kChunkHeaderBytes;
+  for (;;) {
+    std::vector<std::uint8_t> header;
+    if (!ReadExactly(kChunkHeaderBytes, header)) return ReadFailure("before its first frame");
+    const std::string type(header.begin(), header.begin() + 4);
+    const std::uint64_t size = Little32(&header[4]);
+    const std::uint64_t padded = size + (size & 1);
+    if (type == "VP8X") {
+      std::vector<std::uint8_t> extended;
+      if (size < kExtendedHeaderBytes || !ReadExactly(kExtendedHeaderBytes, extended)) return ReadFailure("inside its header");
+      if (!Skip(padded - kExtendedHeaderBytes)) return ReadFailure("inside its header");
+      extended_ = true;
+      animated_ = (extended[0] & kAnimationFlag) != 0;
+      width_ = static_cast<std::int32_t>(1 + Little24(&extended[4]));
+      height_ = static_cast<std::int32_t>(1 + Little24(&extended[7]));
+    } else if (type == "ANMF" && animated_) {
+      return ReadAnimationFrame(size);
+    } else if (!animated_ && (type == "ALPH" || type == "VP8 " || type == "VP8L")) {
+      return ReadStillFrame(header, size);
+    } else if (!Skip(padded)) {
+      return ReadFailure("before its first frame");
+    }
+  }
+}
+
+// The canvas; a lossless frame is decoded whole into a buffer of libwebp's
+// first, and an alpha plane is too.
+std::optional<PictureError> WebpRowSource::Reserve(const DecodeOptions& options) {
   const std::uint64_t frame = static_cast<std::uint64_t>(frame_.width) * static_cast<std::uint64_t>(frame_.height);
-  std::uint64_t bytes = kDecoderBaseBytes + data_.size() + static_cast<std::uint64_t>(width_) * height_ * sizeof(Pixel32);
+  std::uint64_t bytes = kDecoderBaseBytes + bytes_->HeldBytes() + static_cast<std::uint64_t>(width_) * height_ * sizeof(Pixel32);
   bytes += static_cast<std::uint64_t>(frame_.width) * kDecoderBytesPerColumn;
-  if (config_.input.format == kLosslessBitstream) bytes += frame * sizeof(Pixel32);
-  if (config_.input.has_alpha) bytes += frame;
-  std::optional<MemoryBudget::Lease> lease = ReserveDecodingMemory(
-      options, bytes, "WebP of " + std::to_string(width_) + "x" + std::to_string(height_) + " pixels", message);
-  if (!lease) return DecodeStatus::kTooLarge;
-  lease_ = std::move(*lease);
-  return DecodeStatus::kOk;
+  if (frame_.lossless) bytes += frame * sizeof(Pixel32);
+  if (frame_.alpha) bytes += frame;
+  MemoryBudget::Lease lease;
+  MemoryBudget::Lease pictureLease;
+  if (std::optional<PictureError> refused = options.Reserve("WebP", width_, height_, bytes, true, lease, pictureLease)) {
+    return refused;
+  }
+  KeepLeases(std::move(lease), std::move(pictureLease));
+  return std::nullopt;
 }
 
 // The decoder writes straight into the frame's rectangle of the canvas.
-DecodeStatus WebpReader::StartDecoder(std::string& message) {
-  std::optional<PixelBuffer> canvas = PixelBuffer::Allocate(static_cast<std::size_t>(width_) * height_, kWhitePixel);
-  if (!canvas) {
-    message = TooLargeMessage(width_, height_, "do not fit into memory");
-    return DecodeStatus::kTooLarge;
-  }
+std::optional<PictureError> WebpRowSource::StartDecoder() {
+  const Pixel32 uncovered = background_.value_or(kTransparentPixel);
+  std::optional<PixelBuffer> canvas = PixelBuffer::Allocate(static_cast<std::size_t>(width_) * height_, uncovered);
+  if (!canvas) return PictureError::OutOfMemory("a WebP of " + std::to_string(width_) + "x" + std::to_string(height_) + " pixels");
   canvas_ = std::move(*canvas);
+  WebPDecBuffer& output = output_;
+  if (!WebPInitDecBuffer(&output)) return PictureError::Damaged("WebP", "the decoder library does not match");
   const std::size_t stride = static_cast<std::size_t>(width_) * sizeof(Pixel32);
-  WebPDecBuffer& output = config_.output;
   output.colorspace = kNativePixelLayout;
   output.is_external_memory = 1;
-  output.u.RGBA.rgba = reinterpret_cast<std::uint8_t*>(CanvasRow(frame_.y_offset) + frame_.x_offset);
+  output.u.RGBA.rgba = reinterpret_cast<std::uint8_t*>(CanvasRow(frame_.y) + frame_.x);
   output.u.RGBA.stride = static_cast<int>(stride);
   output.u.RGBA.size = static_cast<std::size_t>(frame_.height - 1) * stride +
                        static_cast<std::size_t>(frame_.width) * sizeof(Pixel32);
   decoder_ = WebPINewDecoder(&output);
-  if (decoder_ == nullptr) {
-    message = "WebP decoder: out of memory";
-    return DecodeStatus::kTooLarge;
+  if (decoder_ == nullptr) return PictureError::OutOfMemory("the WebP decoder");
+  return std::nullopt;
+}
+
+std::optional<PictureError> WebpRowSource::Open(const DecodeOptions& options) {
+  background_ = options.background;
+  if (std::optional<PictureError> failed = FindFirstFrame()) return failed;
+  if (std::optional<PictureError> tooLarge = options.CheckSize("WebP", width_, height_)) return tooLarge;
+  if (width_ <= 0 || height_ <= 0 || frame_.width <= 0 || frame_.height <= 0) {
+    return PictureError::Damaged("WebP", "the picture has no pixels");
   }
-  return DecodeStatus::kOk;
+  if (frame_.x > width_ - frame_.width || frame_.y > height_ - frame_.height) {
+    return PictureError::Damaged("WebP", "the first frame lies outside the canvas");
+  }
+  if (std::optional<PictureError> refused = Reserve(options)) return refused;
+  return StartDecoder();
 }
 
-DecodeStatus WebpReader::Open(const DecodeOptions& options, std::string& message) {
-  DecodeStatus status = ReadContainer(options, message);
-  if (status == DecodeStatus::kOk) status = ReadFrameHeader(message);
-  if (status == DecodeStatus::kOk) status = Reserve(options, message);
-  if (status == DecodeStatus::kOk) status = StartDecoder(message);
-  return status;
-}
-
-// Every row is laid over white, even when the header says the frame has no
-// alpha: a lossless bitstream can carry alpha all the same.
-void WebpReader::FinishRows(int decodedRows) {
+// Every row is laid over the background, even when the header says the
+// frame has no alpha: a lossless bitstream can carry alpha all the same.
+void WebpRowSource::FinishRows(int decodedRows) {
   for (int row = finishedRows_; row < decodedRows; ++row) {
-    LayOverWhite(CanvasRow(frame_.y_offset + row) + frame_.x_offset, frame_.width);
+    LayRowOver(CanvasRow(frame_.y + row) + frame_.x, static_cast<std::size_t>(frame_.width), background_);
   }
   finishedRows_ = std::max(finishedRows_, decodedRows);
 }
 
 // Rows past the last one the decoder finished may hold part of a row, so
 // they are cleared rather than shown.
-void WebpReader::Stop(std::string warning) {
+void WebpRowSource::Stop(std::string warning) {
   for (int row = finishedRows_; row < frame_.height; ++row) {
-    std::fill_n(CanvasRow(frame_.y_offset + row) + frame_.x_offset, frame_.width, kWhitePixel);
+    std::fill_n(CanvasRow(frame_.y + row) + frame_.x, frame_.width, kWhitePixel);
   }
   finishedRows_ = frame_.height;
   warning_ = std::move(warning);
   stopped_ = true;
 }
 
-void WebpReader::DecodeThrough(std::int32_t y, std::size_t feedStep) {
-  const int neededRows = std::min(y - frame_.y_offset + 1, frame_.height);
-  const std::size_t available = frame_.fragment.size;
+void WebpRowSource::DecodeThrough(std::int32_t y) {
+  const int neededRows = std::min(y - frame_.y + 1, frame_.height);
   while (!stopped_ && finishedRows_ < neededRows) {
-    fed_ = feedStep == 0 ? available : std::min(available, fed_ + feedStep);
-    const VP8StatusCode status = WebPIUpdate(decoder_, frame_.fragment.bytes, fed_);
+    std::span<const std::uint8_t> piece;
+    if (fed_ < frame_.start.size()) {
+      piece = frame_.start;
+    } else if (fed_ < frame_.dataBytes) {
+      piece = bytes_->Next(static_cast<std::size_t>(std::min<std::uint64_t>(kFeedBytes, frame_.dataBytes - fed_)));
+    }
+    const VP8StatusCode status = piece.empty() ? VP8_STATUS_SUSPENDED : WebPIAppend(decoder_, piece.data(), piece.size());
+    fed_ += piece.size();
     int decodedRows = 0;
     if (WebPIDecGetRGB(decoder_, &decodedRows, nullptr, nullptr, nullptr) == nullptr) decodedRows = 0;
     FinishRows(std::min(decodedRows, frame_.height));
     if (status == VP8_STATUS_OK) {
       if (finishedRows_ < frame_.height) Stop("damaged WebP data: the decoder stopped early; the rows not decoded are white");
       stopped_ = true;
-    } else if (status == VP8_STATUS_SUSPENDED && fed_ == available) {
-      Stop("truncated WebP: the file ends inside the picture; the rows that did not arrive are white");
+    } else if (status == VP8_STATUS_SUSPENDED && piece.empty()) {
+      const std::string why = bytes_->Error().empty() ? "the file ends inside the picture" : bytes_->Error();
+      Stop("truncated WebP: " + why + "; the rows that did not arrive are white");
     } else if (status != VP8_STATUS_SUSPENDED) {
       Stop("damaged WebP data: " + StatusText(status) + "; the rows not decoded are white");
     }
   }
 }
-
-class WebpRowSource final : public PixelSource {
- public:
-  explicit WebpRowSource(std::vector<std::uint8_t> bytes) : bytes_(std::move(bytes)), reader_(bytes_) {}
-
-  DecodeStatus Open(const DecodeOptions& options, std::string& message) { return reader_.Open(options, message); }
-  std::int32_t Width() const override { return reader_.Width(); }
-  std::int32_t Height() const override { return reader_.Height(); }
-  const Pixel32* Row(std::int32_t y) override;
-  const std::string& Warning() const override { return reader_.Warning(); }
-  const std::string& Error() const override { return error_; }
-
- private:
-  std::vector<std::uint8_t> bytes_;  // libwebp reads from them until the end
-  WebpReader reader_;
-  std::string error_;
-};
 
 const Pixel32* WebpRowSource::Row(std::int32_t y) {
   if (!error_.empty()) return nullptr;
@@ -284,34 +326,26 @@ const Pixel32* WebpRowSource::Row(std::int32_t y) {
     error_ = "WebP row " + std::to_string(y) + " asked for out of range";
     return nullptr;
   }
-  reader_.DecodeThrough(y, kStreamingFeedBytes);
-  return reader_.CanvasRow(y);
+  DecodeThrough(y);
+  return CanvasRow(y);
+}
+
+WorkingPicture WebpRowSource::TakeWholePicture() {
+  DecodeThrough(height_ - 1);
+  canvas_.Keep(SplitLease(canvas_.Size() * sizeof(Pixel32)));
+  return WorkingPicture(width_, height_, std::move(canvas_));
 }
 
 }  // namespace
-
-std::unique_ptr<PixelSource> OpenWebpRows(std::vector<std::uint8_t> bytes, const DecodeOptions& options,
-                                          DecodeStatus& status, std::string& message) {
-  auto source = std::make_unique<WebpRowSource>(std::move(bytes));
-  status = source->Open(options, message);
-  if (status != DecodeStatus::kOk) return nullptr;
-  return source;
-}
 
 bool LooksLikeWebp(std::span<const std::uint8_t> data) {
   return data.size() >= 12 && std::memcmp(data.data(), "RIFF", 4) == 0 && std::memcmp(data.data() + 8, "WEBP", 4) == 0;
 }
 
-DecodeResult DecodeWebp(std::span<const std::uint8_t> data, const DecodeOptions& options) {
-  WebpReader reader(data);
-  std::string message;
-  const DecodeStatus status = reader.Open(options, message);
-  if (status != DecodeStatus::kOk) return DecodeResult::Failure(status, std::move(message));
-  reader.DecodeThrough(reader.Height() - 1, 0);
-  DecodeResult result;
-  result.message = reader.Warning();
-  result.picture = WorkingPicture(reader.Width(), reader.Height(), reader.TakeCanvas());
-  return result;
+OpenedPicture OpenWebp(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
+  auto source = std::make_unique<WebpRowSource>(std::move(bytes));
+  if (std::optional<PictureError> failed = source->Open(options)) return OpenedPicture::Failure(std::move(*failed));
+  return OpenedPicture::Of(std::move(source));
 }
 
 }  // namespace tessaglyph

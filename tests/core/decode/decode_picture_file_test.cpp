@@ -1,4 +1,4 @@
-#include "decode/decode_picture_file.h"
+#include "support/decoded.h"
 
 #include <gtest/gtest.h>
 
@@ -34,11 +34,11 @@ TEST(DecodePictureFileTest, RefusesWhatIsNoPictureWithAPlainReason) {
       {"riff", folder / "sound.gif", DecodeStatus::kNotAPicture, "not a BMP, JPEG, GIF, PNG or WebP picture"},
   };
   for (const Refused& refused : cases) {
-    const DecodeResult result = DecodePictureFile(refused.path);
+    const Decoded result = DecodeFile(refused.path);
     EXPECT_EQ(result.status, refused.status) << refused.name;
     EXPECT_EQ(result.message, refused.message) << refused.name;
     EXPECT_FALSE(result.picture.IsLoaded()) << refused.name;
-    EXPECT_FALSE(OpenPictureSource(refused.path).source) << refused.name;
+    EXPECT_FALSE(OpenStreamedFile(refused.path).source) << refused.name;
   }
 }
 
@@ -47,11 +47,11 @@ TEST(DecodePictureFileTest, RecognisesTheFormatFromTheContentNotTheName) {
   WriteFile(folder / "photo.jpg", testing::MakeTransparentGif());
   WriteFile(folder / "photo.gif", testing::MakeBmp24(2, 1, {MakePixel(1, 2, 3), MakePixel(4, 5, 6)}));
 
-  const DecodeResult gif = DecodePictureFile(folder / "photo.jpg");
+  const Decoded gif = DecodeFile(folder / "photo.jpg");
   ASSERT_TRUE(gif.Ok()) << gif.message;
   EXPECT_EQ(gif.picture.PixelAt(0, 0), kWhitePixel);
 
-  const DecodeResult bmp = DecodePictureFile(folder / "photo.gif");
+  const Decoded bmp = DecodeFile(folder / "photo.gif");
   ASSERT_TRUE(bmp.Ok()) << bmp.message;
   EXPECT_EQ(bmp.picture.Width(), 2);
   EXPECT_EQ(bmp.picture.PixelAt(1, 0), MakePixel(4, 5, 6));
@@ -60,12 +60,12 @@ TEST(DecodePictureFileTest, RecognisesTheFormatFromTheContentNotTheName) {
 TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
   const std::string jpeg = std::string(TESSAGLYPH_TEST_DATA) + "/../../res/sample.jpg";
   if (!std::filesystem::exists(jpeg)) GTEST_SKIP() << "no sample picture";
-  const DecodeResult whole = DecodePictureFile(jpeg);
+  const Decoded whole = DecodeFile(jpeg);
   ASSERT_TRUE(whole.Ok()) << whole.message;
   for (const bool decodeAhead : {false, true}) {
     DecodeOptions options;
     options.decodeAhead = decodeAhead;
-    PictureSourceResult streamed = OpenPictureSource(jpeg, options);
+    Streamed streamed = OpenStreamedFile(jpeg, options);
     ASSERT_TRUE(streamed.source) << streamed.message;
     ASSERT_EQ(streamed.source->Width(), whole.picture.Width());
     ASSERT_EQ(streamed.source->Height(), whole.picture.Height());
@@ -98,7 +98,7 @@ TEST(DecodePictureFileTest, BottomUpBmpCutShortAfterOpeningFailsItsFirstRow) {
   const int width = 3000, height = 100;
   const std::string path = folder / "tall.bmp";
   WriteFile(path, testing::MakeBmp24(width, height, std::vector<Pixel32>(width * height, MakePixel(9, 8, 7))));
-  PictureSourceResult opened = OpenPictureSource(path);
+  Streamed opened = OpenStreamedFile(path);
   ASSERT_TRUE(opened.source) << opened.message;
   std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
   EXPECT_EQ(opened.source->Row(0), nullptr);
@@ -121,7 +121,7 @@ TEST(DecodePictureFileTest, CountsDecodingMemoryFromTheHeaderAgainstTheBudget) {
     DecodeOptions options;
     options.memory = &budget;
     options.keepsPicture = keepsPicture;
-    const PictureSourceResult opened = OpenPictureSource(cmyk, options);
+    const Streamed opened = OpenStreamedFile(cmyk, options);
     EXPECT_EQ(opened.source != nullptr, opens) << opened.message;
     if (!opens) {
       EXPECT_EQ(opened.message, "JPEG of 4096x4096 pixels needs 197 MiB of memory to decode, more than the limit of 160 MiB");

@@ -16,7 +16,7 @@
 
 #include "input/byte_sink.h"
 #include "support/child_deadline.h"
-#include "decode/decode_picture_file.h"
+#include "support/decoded.h"
 #include "render/text_renderer.h"
 
 // Replays every damaged file kept in tests/data/bad (among them each input
@@ -116,10 +116,10 @@ Rendered Render(PixelSource& pixels) {
   return {complete, out.Hash(), out.Size()};
 }
 
-std::string CheckRefusal(const fs::path& path, const DecodeResult& whole) {
+std::string CheckRefusal(const fs::path& path, const Decoded& whole) {
   if (whole.message.empty()) return "refused without a reason";
   if (whole.picture.IsLoaded()) return "refused, yet holds a picture";
-  PictureSourceResult streamed = OpenPictureSource(path);
+  Streamed streamed = OpenStreamedFile(path);
   if (!streamed.source) {
     return streamed.status == whole.status ? "" : "the streamed road refuses it differently: " + streamed.message;
   }
@@ -137,7 +137,7 @@ std::string CheckPicture(const WorkingPicture& picture) {
 
 // Empty when every promise holds, else which one broke.
 std::string CheckFile(const Replay& replay) {
-  DecodeResult whole = DecodePictureFile(replay.path);
+  Decoded whole = DecodeFile(replay.path);
   if (!whole.Ok()) return replay.isSeed ? "does not decode: " + whole.message : CheckRefusal(replay.path, whole);
   if (std::string fault = CheckPicture(whole.picture); !fault.empty()) return fault;
   const auto width = static_cast<std::uint64_t>(whole.picture.Width());
@@ -146,8 +146,8 @@ std::string CheckFile(const Replay& replay) {
   if (!fromWhole.complete || fromWhole.size != TextRenderer::kHeaderText.size() + 2 + height * (width + 1)) {
     return "the decoded picture renders incompletely";
   }
-  whole = DecodeResult();  // one road's memory at a time
-  PictureSourceResult streamed = OpenPictureSource(replay.path);
+  whole = Decoded();  // one road's memory at a time
+  Streamed streamed = OpenStreamedFile(replay.path);
   if (!streamed.source) return "the streamed road refuses it: " + streamed.message;
   const Rendered fromStream = Render(*streamed.source);
   if (!fromStream.complete) return "the streamed road fails part-way: " + streamed.source->Error();

@@ -44,7 +44,7 @@ struct DamageCase {
 class BmpDamageTest : public ::testing::TestWithParam<DamageCase> {};
 
 TEST_P(BmpDamageTest, RefusesWithReason) {
-  const DecodeResult result = DecodeBytes(GetParam().build());
+  const Decoded result = DecodeBytes(GetParam().build());
   EXPECT_EQ(result.status, GetParam().status);
   EXPECT_EQ(result.message, GetParam().message);
   EXPECT_FALSE(result.picture.IsLoaded());
@@ -56,8 +56,9 @@ constexpr DecodeStatus kDamaged = DecodeStatus::kDamaged;
 const char kHeaderEndsEarly[] = "damaged BMP: header ends early";
 
 const DamageCase kDamageCases[] = {
-    {"Empty", [] { return std::vector<std::uint8_t>{}; }, DecodeStatus::kNotAPicture, "not a BMP picture"},
-    {"OtherSignature", [] { return Patched16(0, 0x4142); }, DecodeStatus::kNotAPicture, "not a BMP picture"},
+    {"Empty", [] { return std::vector<std::uint8_t>{}; }, DecodeStatus::kNotAPicture, "empty file"},
+    {"OtherSignature", [] { return Patched16(0, 0x4142); }, DecodeStatus::kNotAPicture,
+     "not a BMP, JPEG, GIF, PNG or WebP picture"},
     {"SignatureOnly", [] { return Prefix(TrueColour(), 2); }, kDamaged, kHeaderEndsEarly},
     {"CutInFileHeader", [] { return Prefix(TrueColour(), 10); }, kDamaged, kHeaderEndsEarly},
     {"CutInInfoHeader", [] { return Prefix(TrueColour(), 30); }, kDamaged, kHeaderEndsEarly},
@@ -107,7 +108,7 @@ TEST(BmpLenienceTest, LyingFileAndImageSizesAreIgnored) {
 }
 
 TEST(BmpLenienceTest, LastRowMayLackItsPadding) {
-  const DecodeResult result = DecodeBytes(Prefix(TrueColour(), TrueColour().size() - 2));
+  const Decoded result = DecodeBytes(Prefix(TrueColour(), TrueColour().size() - 2));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result), std::vector<Pixel32>(4, Rgb(0x404040)));
 }
@@ -150,7 +151,7 @@ std::vector<std::vector<std::uint8_t>> SampleFiles() {
   };
 }
 
-void ExpectSoundResult(const DecodeResult& result) {
+void ExpectSoundResult(const Decoded& result) {
   if (!result.Ok()) {
     EXPECT_FALSE(result.message.empty());
     return;

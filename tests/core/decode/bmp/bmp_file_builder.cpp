@@ -2,7 +2,7 @@
 
 #include <span>
 
-#include "decode/bmp/bmp_decoder.h"
+#include "support/decoded.h"
 
 namespace tessaglyph::test {
 
@@ -93,13 +93,13 @@ void PutLittleEndian32(std::vector<std::uint8_t>& file, std::size_t offset, std:
   PutLittleEndian16(file, offset + 2, static_cast<std::uint16_t>(value >> 16));
 }
 
-DecodeResult DecodeBytes(const std::vector<std::uint8_t>& file, std::uint64_t maxPixels) {
+Decoded DecodeBytes(const std::vector<std::uint8_t>& file, std::uint64_t maxPixels) {
   DecodeOptions options;
   options.maxPixels = maxPixels;
-  return DecodeBmp(std::span<const std::uint8_t>(file), options);
+  return Decode(std::span<const std::uint8_t>(file), options);
 }
 
-std::vector<Pixel32> PixelsOf(const DecodeResult& result) {
+std::vector<Pixel32> PixelsOf(const Decoded& result) {
   const WorkingPicture& picture = result.picture;
   const auto count = static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
   return {picture.Data(), picture.Data() + count};

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "decode/decode_result.h"
+#include "support/decoded.h"
 #include "picture/pixel_source.h"
 
 namespace tessaglyph::test {
@@ -49,7 +49,7 @@ constexpr Pixel32 Rgb(std::uint32_t rgb) { return 0xFF000000u | rgb; }
 constexpr Pixel32 kWhite = Rgb(0xFFFFFF);
 constexpr Pixel32 kBlack = Rgb(0x000000);
 
-DecodeResult DecodeBytes(const std::vector<std::uint8_t>& file,
+Decoded DecodeBytes(const std::vector<std::uint8_t>& file,
                          std::uint64_t maxPixels = DecodeOptions::kDefaultMaxPixels);
 
 // Names the rows of a data-driven test after their name field.
@@ -61,6 +61,6 @@ struct RowName {
 };
 
 // The decoded picture's pixels, top row first.
-std::vector<Pixel32> PixelsOf(const DecodeResult& result);
+std::vector<Pixel32> PixelsOf(const Decoded& result);
 
 }  // namespace tessaglyph::test

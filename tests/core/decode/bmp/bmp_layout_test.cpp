@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "decode/bmp/bmp_decoder.h"
+#include "support/decoded.h"
 #include "bmp_file_builder.h"
 
 namespace tessaglyph::test {
@@ -21,7 +22,7 @@ TEST_P(BmpHeaderVersionTest, ReadsPalettedPicture) {
   BmpFileLayout layout{.headerSize = GetParam().headerSize, .width = 2, .height = 2, .bitsPerPixel = 8};
   layout.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0x808080};
   layout.pixels = {2, 3, 0, 0, 0, 1, 0, 0};  // bottom row first
-  const DecodeResult result = DecodeBytes(BuildBmp(layout));
+  const Decoded result = DecodeBytes(BuildBmp(layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(result.message, "");
   EXPECT_EQ(PixelsOf(result), (std::vector{Rgb(0xFF0000), Rgb(0x00FF00), Rgb(0x0000FF), Rgb(0x808080)}));
@@ -30,7 +31,7 @@ TEST_P(BmpHeaderVersionTest, ReadsPalettedPicture) {
 TEST_P(BmpHeaderVersionTest, ReadsTrueColourPicture) {
   BmpFileLayout layout{.headerSize = GetParam().headerSize, .width = 2, .height = 1, .bitsPerPixel = 24};
   layout.pixels = {0x30, 0x20, 0x10, 0xCC, 0xBB, 0xAA, 0, 0};
-  const DecodeResult result = DecodeBytes(BuildBmp(layout));
+  const Decoded result = DecodeBytes(BuildBmp(layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result), (std::vector{Rgb(0x102030), Rgb(0xAABBCC)}));
 }
@@ -59,10 +60,10 @@ TEST(BmpOrientationTest, NegativeHeightStoresTopRowFirst) {
 
 TEST(BmpOrientationTest, MostNegativeHeightIsRefusedWhateverTheCap) {
   const std::vector<std::uint8_t> file = TwoRowsRedThenBlue(INT_MIN);
-  const DecodeResult capped = DecodeBytes(file);
+  const Decoded capped = DecodeBytes(file);
   EXPECT_EQ(capped.status, DecodeStatus::kTooLarge);
   EXPECT_EQ(capped.message, "BMP too large: 1x2147483648 pixels exceeds the limit of 268435456");
-  const DecodeResult uncapped = DecodeBytes(file, UINT64_MAX);
+  const Decoded uncapped = DecodeBytes(file, UINT64_MAX);
   EXPECT_EQ(uncapped.status, DecodeStatus::kTooLarge);
   EXPECT_EQ(uncapped.message, "BMP too large: 1x2147483648 pixels is more than a picture can hold");
 }

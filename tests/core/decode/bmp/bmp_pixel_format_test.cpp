@@ -24,7 +24,7 @@ class BmpPixelFormatTest : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(BmpPixelFormatTest, DecodesRow) {
   const FormatCase& row = GetParam();
-  const DecodeResult result = DecodeBytes(BuildBmp(row.layout));
+  const Decoded result = DecodeBytes(BuildBmp(row.layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result), row.expected);
   EXPECT_EQ(result.message, row.warning);

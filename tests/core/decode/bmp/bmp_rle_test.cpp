@@ -41,7 +41,7 @@ TEST_P(BmpRleTest, DecodesStream) {
   for (std::uint32_t index = 0; index < 6; ++index) {
     layout.palette.push_back(0x100000 * (index + 1));
   }
-  const DecodeResult result = DecodeBytes(BuildBmp(layout));
+  const Decoded result = DecodeBytes(BuildBmp(layout));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result), row.expected);
   EXPECT_EQ(result.message, row.warning);

@@ -1,4 +1,3 @@
-#include "decode/gif/gif_decoder.h"
 
 #include <gif_lib.h>
 #include <gtest/gtest.h>
@@ -12,7 +11,9 @@
 #include <vector>
 
 #include "decode/gif/gif_wide_lzw_reader.h"
+#include "decode/gif/gif_decoder.h"
 #include "decode/jpeg/jpeg_decoder.h"
+#include "support/decoded.h"
 #include "input/memory_byte_source.h"
 #include "support/streamed_road.h"
 
@@ -173,10 +174,10 @@ std::vector<Pixel32> PixelsOf(const WorkingPicture& picture) {
           picture.Data() + static_cast<std::size_t>(picture.Width()) * picture.Height()};
 }
 
-DecodeResult Decode(const Bytes& gif, std::uint64_t maxPixels = DecodeOptions::kDefaultMaxPixels) {
+Decoded DecodeGif(const Bytes& gif, std::uint64_t maxPixels = DecodeOptions::kDefaultMaxPixels) {
   DecodeOptions options;
   options.maxPixels = maxPixels;
-  return DecodeGif(gif, options);
+  return Decode(gif, options);
 }
 
 struct Placement {
@@ -196,7 +197,7 @@ TEST_P(GifPlacement, DrawsTheFirstImageOnAWhiteScreen) {
   recipe.screenWidth = row.screenWidth;
   recipe.screenHeight = row.screenHeight;
   recipe.image = row.image;
-  const DecodeResult result = Decode(EncodeGif(recipe));
+  const Decoded result = DecodeGif(EncodeGif(recipe));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(result.message, "");
   ASSERT_EQ(result.picture.Width(), row.pictureWidth);
@@ -242,7 +243,7 @@ TEST_P(GifTransparency, TransparentPixelsAreWhite) {
   recipe.image = ImageAt(0, 0, 4, 2);
   recipe.transparentIndex = GetParam().transparentIndex;
   recipe.plainTextAfterControl = GetParam().plainTextAfterControl;
-  const DecodeResult result = Decode(EncodeGif(recipe));
+  const Decoded result = DecodeGif(EncodeGif(recipe));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(result.picture.PixelAt(1, 0), GetParam().colourOfIndexOne);
   EXPECT_EQ(result.picture.PixelAt(0, 0), PixelOf(kFourColours[0]));
@@ -282,7 +283,7 @@ TEST(GifColours, LocalMapTakesPrecedence) {
   recipe.screenHeight = 3;
   recipe.image = ImageAt(0, 0, 4, 3);
   recipe.image->localMap = kLocalColours;
-  const DecodeResult result = Decode(EncodeGif(recipe));
+  const Decoded result = DecodeGif(EncodeGif(recipe));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(PixelsOf(result.picture), Paint(4, 3, *recipe.image, PixelsOf(kLocalColours)));
 }
@@ -293,7 +294,7 @@ TEST(GifColours, IndicesBeyondTheMapAreBlack) {
   recipe.screenHeight = 1;
   recipe.globalMap = Greys(256);
   recipe.image = GifImage{0, 0, 6, 1, false, {}, {0, 1, 2, 3, 200, 255}};
-  const DecodeResult result = Decode(WithGlobalMapCut(EncodeGif(recipe), 1));
+  const Decoded result = DecodeGif(WithGlobalMapCut(EncodeGif(recipe), 1));
   ASSERT_TRUE(result.Ok()) << result.message;
   const std::vector<Pixel32> expected = {
       MakePixel(0, 0, 0), MakePixel(1, 1, 1), kBlack, kBlack, kBlack, kBlack};
@@ -306,7 +307,7 @@ TEST(GifColours, WithoutAnyMapEveryIndexButTheTransparentOneIsBlack) {
   recipe.screenHeight = 1;
   recipe.transparentIndex = 2;
   recipe.image = GifImage{0, 0, 4, 1, false, {}, {0, 1, 2, 3}};
-  const DecodeResult result = Decode(WithGlobalMapCut(EncodeGif(recipe), 0));
+  const Decoded result = DecodeGif(WithGlobalMapCut(EncodeGif(recipe), 0));
   ASSERT_TRUE(result.Ok()) << result.message;
   const std::vector<Pixel32> expected = {kBlack, kBlack, kWhitePixel, kBlack};
   EXPECT_EQ(PixelsOf(result.picture), expected);
@@ -365,7 +366,7 @@ TEST(GifColours, WideLzwCodesDecodeAsOtherReadersDo) {
   recipe.image = ImageAt(0, 0, 4, 1);
   for (const int codeSize : {9, 10, 11}) {
     const Bytes wide = WithWideCodes(EncodeGif(recipe), codeSize, {3, 0, 300, 1});
-    const DecodeResult result = Decode(wide);
+    const Decoded result = DecodeGif(wide);
     ASSERT_TRUE(result.Ok()) << result.message;
     const std::vector<Pixel32> expected = {MakePixel(128, 128, 128), MakePixel(255, 0, 0), kBlack, MakePixel(0, 255, 0)};
     EXPECT_EQ(PixelsOf(result.picture), expected) << codeSize;
@@ -405,8 +406,8 @@ TEST_P(TruncatedGif, ShowsTheRowsThatArrivedAndWarns) {
   const std::size_t dataStart = ImageDataStart(whole) + 1;
   const std::size_t cut = dataStart + (whole.size() - dataStart) *
                                           static_cast<std::size_t>(row.percentOfPixelData) / 100;
-  const DecodeResult full = Decode(whole);
-  const DecodeResult result = Decode(Prefix(whole, cut));
+  const Decoded full = DecodeGif(whole);
+  const Decoded result = DecodeGif(Prefix(whole, cut));
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(result.message.rfind("truncated GIF: ", 0), 0u) << result.message;
   const std::int32_t lastRow = result.picture.Height() - 1;
@@ -457,7 +458,7 @@ std::vector<BadGif> BadGifs() {
   constexpr auto kDamaged = DecodeStatus::kDamaged;
   constexpr auto kTooLarge = DecodeStatus::kTooLarge;
   return {
-      {"empty", {}, kDamaged, "truncated GIF: the file ends before the image data"},
+      {"empty", {}, DecodeStatus::kNotAPicture, "empty file"},
       {"signature_only", Prefix(good, 6), kDamaged,
        "truncated GIF: the file ends before the image data"},
       {"cut_in_screen", Prefix(good, 9), kDamaged,
@@ -468,7 +469,7 @@ std::vector<BadGif> BadGifs() {
        "truncated GIF: the file ends before the image data"},
       {"cut_in_descriptor", Prefix(good, descriptor + 5), kDamaged,
        "truncated GIF: the file ends before the image data"},
-      {"not_gif", Patched(good, 0, {'P', 'N', 'G'}), kDamaged, "damaged GIF: "},
+      {"not_gif", Patched(good, 0, {'P', 'N', 'G'}), DecodeStatus::kNotAPicture, "not a BMP, JPEG"},
       {"unknown_record", Patched(good, descriptor, {0x99}), kDamaged, "damaged GIF: "},
       {"code_size_too_big", Patched(good, descriptor + 10, {12}), kDamaged,
        "damaged GIF: the image's LZW minimum code size is 12, but LZW codes of at most 12 bits"},
@@ -487,7 +488,7 @@ class GifInput : public ::testing::TestWithParam<BadGif> {};
 
 TEST_P(GifInput, GivesTheExpectedStatus) {
   const BadGif& bad = GetParam();
-  const DecodeResult result = Decode(bad.bytes, bad.maxPixels);
+  const Decoded result = DecodeGif(bad.bytes, bad.maxPixels);
   EXPECT_EQ(result.status, bad.expected) << result.message;
   EXPECT_EQ(result.message.rfind(bad.messageStart, 0), 0u) << result.message;
   EXPECT_EQ(result.picture.IsLoaded(), result.Ok());
@@ -506,7 +507,7 @@ TEST(GifDecoder, SurvivesScrambledBytes) {
     for (int i = 0; i < 3; ++i) {
       bytes[6 + random() % (bytes.size() - 6)] = static_cast<std::uint8_t>(random());
     }
-    const DecodeResult result = Decode(bytes, 1 << 20);
+    const Decoded result = DecodeGif(bytes, 1 << 20);
     EXPECT_EQ(result.picture.IsLoaded(), result.Ok());
     EXPECT_TRUE(result.Ok() || !result.message.empty());
     testing::ExpectStreamedAsWhole(bytes, 1 << 20);
@@ -543,7 +544,8 @@ TEST(GifDecoder, TakesGifBytesFromAFileNamedJpgForGif) {
   const Bytes photoJpg = EncodeGif(recipe);
   EXPECT_TRUE(LooksLikeGif(photoJpg));
   EXPECT_FALSE(LooksLikeJpeg(photoJpg));
-  EXPECT_TRUE(DecodeGif(photoJpg, {}).Ok());
+  const Decoded decoded = Decode(photoJpg, {});
+  EXPECT_TRUE(decoded.Ok()) << decoded.message;
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "decode/jpeg/jpeg_decoder.h"
+#include "support/decoded.h"
 
 #include <gtest/gtest.h>
 #include <jpeglib.h>
@@ -225,7 +226,7 @@ void ExpectSamePixels(const WorkingPicture& picture, const Pnm& expected) {
   }
 }
 
-void ExpectRowsMatch(JpegRowSource& source, const WorkingPicture& picture) {
+void ExpectRowsMatch(PixelSource& source, const WorkingPicture& picture) {
   ASSERT_EQ(source.Width(), picture.Width());
   ASSERT_EQ(source.Height(), picture.Height());
   const auto width = static_cast<std::size_t>(picture.Width());
@@ -236,10 +237,10 @@ void ExpectRowsMatch(JpegRowSource& source, const WorkingPicture& picture) {
   }
 }
 
-std::unique_ptr<JpegRowSource> OpenRows(const Bytes& jpeg, DecodeStatus& status,
-                                        const DecodeOptions& options = {}) {
-  std::string message;
-  return JpegRowSource::Open(jpeg, options, status, message);
+std::unique_ptr<PixelSource> OpenRows(const Bytes& jpeg, DecodeStatus& status, const DecodeOptions& options = {}) {
+  Streamed streamed = OpenStreamed(jpeg, options);
+  status = streamed.status;
+  return std::move(streamed.source);
 }
 
 class JpegMatchesDjpeg : public testing::TestWithParam<JpegRecipe> {};
@@ -249,7 +250,7 @@ TEST_P(JpegMatchesDjpeg, WholeAndStreamedDecodesEqualDjpeg) {
     GTEST_SKIP() << "djpeg is not installed";
   }
   const Bytes jpeg = EncodeJpeg(GetParam());
-  const DecodeResult result = DecodeJpeg(jpeg, {});
+  const Decoded result = Decode(jpeg, {});
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(result.message, "");
   ExpectSamePixels(result.picture, DecodeWithDjpeg(jpeg, GetParam().name));
@@ -308,7 +309,7 @@ class TruncatedJpeg : public testing::TestWithParam<JpegRecipe> {};
 TEST_P(TruncatedJpeg, DecodesLikeDjpegWithWarning) {
   const Bytes whole = EncodeJpeg(GetParam());
   const Bytes cut = Prefix(whole, whole.size() * 6 / 10);
-  const DecodeResult result = DecodeJpeg(cut, {});
+  const Decoded result = Decode(cut, {});
   ASSERT_TRUE(result.Ok()) << result.message;
   EXPECT_EQ(result.message.rfind("truncated JPEG: ", 0), 0u) << result.message;
 
@@ -330,8 +331,8 @@ INSTANTIATE_TEST_SUITE_P(Variants, TruncatedJpeg,
 
 TEST(JpegDecoder, TruncatedBaselineKeepsTheRowsThatArrived) {
   const Bytes whole = EncodeJpeg({"tall", JCS_YCbCr, false, 2, 32, 96});
-  const DecodeResult full = DecodeJpeg(whole, {});
-  const DecodeResult cut = DecodeJpeg(Prefix(whole, whole.size() / 2), {});
+  const Decoded full = Decode(whole, {});
+  const Decoded cut = Decode(Prefix(whole, whole.size() / 2), {});
   ASSERT_TRUE(full.Ok());
   ASSERT_TRUE(cut.Ok());
   const std::size_t firstRows = 16 * 32;
@@ -353,7 +354,7 @@ std::vector<BadJpeg> BadJpegs() {
   constexpr auto kDamaged = DecodeStatus::kDamaged;
   constexpr auto kTooLarge = DecodeStatus::kTooLarge;
   std::vector<BadJpeg> bad = {
-      {"empty", {}, kDamaged, "damaged JPEG: "},
+      {"empty", {}, DecodeStatus::kNotAPicture, "empty file"},
       {"signature_only", {0xFF, 0xD8, 0xFF}, kDamaged, "truncated JPEG: "},
       {"cut_after_signature", Prefix(good, 4), kDamaged, "truncated JPEG: "},
       {"cut_in_tables", Prefix(good, 60), kDamaged, "truncated JPEG: "},
@@ -382,15 +383,14 @@ TEST_P(JpegInput, GivesTheExpectedStatusBothWays) {
   const BadJpeg& bad = GetParam();
   DecodeOptions options;
   options.maxPixels = bad.maxPixels;
-  const DecodeResult result = DecodeJpeg(bad.bytes, options);
+  const Decoded result = Decode(bad.bytes, options);
   EXPECT_EQ(result.status, bad.expected) << result.message;
   EXPECT_EQ(result.picture.IsLoaded(), result.Ok());
   EXPECT_EQ(result.message.rfind(bad.messageStart, 0), 0u) << result.message;
 
   DecodeStatus status = DecodeStatus::kOk;
-  std::string message;
-  const auto source = JpegRowSource::Open(bad.bytes, options, status, message);
-  EXPECT_EQ(status, bad.expected) << message;
+  const auto source = OpenRows(bad.bytes, status, options);
+  EXPECT_EQ(status, bad.expected);
   EXPECT_EQ(source != nullptr, status == DecodeStatus::kOk);
 }
 
@@ -408,7 +408,7 @@ TEST(JpegDecoder, SurvivesScrambledBytes) {
       for (int i = 0; i < 4; ++i) {
         bytes[2 + random() % (bytes.size() - 2)] = static_cast<std::uint8_t>(random());
       }
-      const DecodeResult result = DecodeJpeg(bytes, {});
+      const Decoded result = Decode(bytes, {});
       EXPECT_EQ(result.picture.IsLoaded(), result.Ok());
       EXPECT_TRUE(result.Ok() || !result.message.empty());
 

@@ -1,4 +1,4 @@
-#include "decode/png/png_decoder.h"
+#include "support/decoded.h"
 
 #include <gtest/gtest.h>
 #include <spng.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "picture/over_white.h"
+#include "picture/over_background.h"
 #include "support/streamed_road.h"
 
 namespace tessaglyph {
@@ -109,9 +109,9 @@ Bytes EncodePng(const Variant& v) {
 
 // Decodes on the window's road, and checks that the converter's row-by-row
 // road gives the same pixels and warning.
-DecodeResult DecodeOnBothRoads(const Bytes& file) {
+Decoded DecodeOnBothRoads(const Bytes& file) {
   testing::ExpectStreamedAsWhole(file);
-  return DecodePng(file, DecodeOptions{});
+  return Decode(file, DecodeOptions{});
 }
 
 TEST(PngDecoderTest, EveryColourTypeDepthInterlaceAndKeyGivesTheStoredColoursOverWhite) {
@@ -123,7 +123,7 @@ TEST(PngDecoderTest, EveryColourTypeDepthInterlaceAndKeyGivesTheStoredColoursOve
         const Variant v{type, depth, (flags & 1) != 0, (flags & 2) != 0};
         if (v.keyed && (type & 4) != 0) continue;  // alpha channels take no tRNS
         SCOPED_TRACE(v.Name());
-        const DecodeResult whole = DecodeOnBothRoads(EncodePng(v));
+        const Decoded whole = DecodeOnBothRoads(EncodePng(v));
         ASSERT_TRUE(whole.Ok()) << whole.message;
         EXPECT_EQ(whole.message, "");
         for (int i = 0; i < v.width * v.height; ++i) {
@@ -142,7 +142,7 @@ TEST(PngDecoderTest, TruncatedDataWarnsAndAnOversizedHeaderIsRefused) {
     SCOPED_TRACE(v.Name());
     Bytes png = EncodePng(v);
     png.resize(png.size() / 2);  // inside the image data, which comes in many chunks
-    const DecodeResult whole = DecodeOnBothRoads(png);
+    const Decoded whole = DecodeOnBothRoads(png);
     ASSERT_TRUE(whole.Ok()) << whole.message;
     EXPECT_EQ(whole.message.rfind("truncated PNG", 0), 0u) << whole.message;
     EXPECT_EQ(whole.picture.PixelAt(v.width - 1, v.height - 1), kWhitePixel);
@@ -150,7 +150,7 @@ TEST(PngDecoderTest, TruncatedDataWarnsAndAnOversizedHeaderIsRefused) {
   }
   DecodeOptions options;
   options.maxPixels = 13 * 11 - 1;
-  const DecodeResult refused = DecodePng(EncodePng({SPNG_COLOR_TYPE_GRAYSCALE, 8, false, false}), options);
+  const Decoded refused = Decode(EncodePng({SPNG_COLOR_TYPE_GRAYSCALE, 8, false, false}), options);
   EXPECT_EQ(refused.message, "PNG too large: 13x11 pixels exceeds the limit of 142");
 }
 

@@ -1,4 +1,5 @@
 #include "decode/webp/webp_decoder.h"
+#include "support/decoded.h"
 
 #include <gtest/gtest.h>
 #include <webp/decode.h>
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "picture/over_white.h"
+#include "picture/over_background.h"
 #include "support/streamed_road.h"
 
 namespace tessaglyph {
@@ -111,16 +112,16 @@ std::vector<Case> Cases() {
 
 // Decodes on the window's road, and checks that the converter's row-by-row
 // road gives the same pixels and warning.
-DecodeResult DecodeOnBothRoads(const Bytes& file) {
+Decoded DecodeOnBothRoads(const Bytes& file) {
   testing::ExpectStreamedAsWhole(file);
-  return DecodeWebp(file, DecodeOptions{});
+  return Decode(file, DecodeOptions{});
 }
 
 TEST(WebpDecoderTest, DecodesTheFirstFrameOverWhiteOnBothRoads) {
   for (const Case& c : Cases()) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(LooksLikeWebp(c.webp));
-    const DecodeResult whole = DecodeOnBothRoads(c.webp);
+    const Decoded whole = DecodeOnBothRoads(c.webp);
     ASSERT_TRUE(whole.Ok()) << whole.message;
     ASSERT_EQ(whole.picture.Width(), c.width);
     ASSERT_EQ(whole.picture.Height(), c.height);
@@ -136,14 +137,14 @@ TEST(WebpDecoderTest, TruncatedDataWarnsAndAnOversizedCanvasIsRefused) {
     SCOPED_TRACE(lossless ? "lossless" : "lossy");
     Bytes webp = Encode(RandomPicture(300, 200, 4), lossless);
     webp.resize(webp.size() * 2 / 3);
-    const DecodeResult whole = DecodeOnBothRoads(webp);
+    const Decoded whole = DecodeOnBothRoads(webp);
     ASSERT_TRUE(whole.Ok()) << whole.message;
     EXPECT_EQ(whole.message.rfind("truncated WebP", 0), 0u) << whole.message;
     EXPECT_EQ(whole.picture.PixelAt(299, 199), kWhitePixel);
   }
   DecodeOptions options;
   options.maxPixels = 17 * 9 - 1;
-  const DecodeResult refused = DecodeWebp(Encode(RandomPicture(17, 9, 5), true), options);
+  const Decoded refused = Decode(Encode(RandomPicture(17, 9, 5), true), options);
   EXPECT_EQ(refused.message, "WebP too large: 17x9 pixels exceeds the limit of 152");
 }
 
