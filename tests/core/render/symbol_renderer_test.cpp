@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "picture/over_white.h"
+#include "picture/over_background.h"
 #include "picture/working_picture.h"
 #include "render/text_renderer.h"
 #include "render/utf8.h"
