@@ -270,6 +270,7 @@ OutputRules BatchConverter::Rules() const {
   OutputRules rules;
   rules.pictures = pictureIds_;
   rules.replace = options_.outputFile || options_.force ? ReplaceRule::kAnyFile : ReplaceRule::kOnlyEarlierText;
+  rules.earlierTextStarts = {TextRenderer::kHeaderText, ColourMarkup::kHtmlSignature};
   return rules;
 }
 

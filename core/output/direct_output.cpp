@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "output/output_target.h"
+#include "picture/picture_error.h"
 
 namespace tessaglyph {
 namespace {
@@ -28,7 +29,7 @@ int OpenWithoutWaiting(const OutputTarget& target, std::string& error) {
   const int fd = ::openat(target.FolderFd(), target.Name().c_str(),
                           O_WRONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
-    error = errno == ENXIO ? "no program reads from that pipe" : std::strerror(errno);
+    error = errno == ENXIO ? "no program reads from that pipe" : ErrnoText(errno);
     return -1;
   }
   const int flags = ::fcntl(fd, F_GETFL);

@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+#include "picture/picture_error.h"
+
 namespace tessaglyph {
 namespace {
 
@@ -34,7 +36,6 @@ struct Trailer {
   std::uint64_t inode;
 };
 
-std::string ErrnoText() { return std::strerror(errno); }
 
 std::string TempFolderPath() {
   const char* folder = std::getenv("TMPDIR");
@@ -130,11 +131,11 @@ enum class Copy { kDone, kUntouched, kHalfDone };
 // changes, so a full disk leaves the old text whole.
 Copy CopyOnto(int from, int target, off_t size, bool stoppable, std::string& error) {
   if (!ReserveRoom(target, size)) {
-    error = "reserving room for the text failed: " + ErrnoText();
+    error = "reserving room for the text failed: " + ErrnoText(errno);
     return Copy::kUntouched;
   }
   if (!CopyBytes(from, target, size, stoppable) || ::ftruncate(target, size) != 0 || ::fsync(target) != 0) {
-    error = "write failed: " + ErrnoText();
+    error = "write failed: " + ErrnoText(errno);
     return Copy::kHalfDone;
   }
   return Copy::kDone;
@@ -189,7 +190,7 @@ int NameRecovery(int spool, int folder, const std::string& name, std::string& er
   }
   error = errno == EEXIST ? "another conversion is writing it, or a file of another user holds the name " +
                                 TempFolderPath() + "/" + name
-                          : "making its recovery file in " + TempFolderPath() + " failed: " + ErrnoText();
+                          : "making its recovery file in " + TempFolderPath() + " failed: " + ErrnoText(errno);
   return -1;
 }
 
@@ -227,7 +228,7 @@ InPlaceWrite::Outcome FinishRecorded(int folder, const std::string& name) {
   if (!outcome.path.empty()) {
     const std::optional<OutputTarget> target = OutputTarget::Resolve(outcome.path, outcome.error);
     const int fd = target ? OpenForCopy(*target) : -1;
-    if (target && fd < 0) outcome.error = ErrnoText();
+    if (target && fd < 0) outcome.error = ErrnoText(errno);
     if ((target && fd < 0 && errno == ENOENT) || (fd >= 0 && !IsFileOf(fd, *trailer))) {
       outcome.error = "it has been removed or replaced since, so its unfinished text is dropped";
       done = true;
@@ -261,14 +262,14 @@ bool InPlaceWrite::Commit(int spool, off_t textSize, int target, const OutputTar
   struct stat info {};
   const int folder = OpenTempFolder();
   if (folder < 0 || ::fstat(target, &info) != 0) {
-    error = "opening the temporary folder " + TempFolderPath() + " failed: " + ErrnoText();
+    error = "opening the temporary folder " + TempFolderPath() + " failed: " + ErrnoText(errno);
     if (folder >= 0) ::close(folder);
     return false;
   }
   const std::string name = RecoveryName(info);
   int recovery = -1;
   if (!WriteRecord(spool, textSize, info, PathOf(where))) {
-    error = "writing its recovery file failed: " + ErrnoText();
+    error = "writing its recovery file failed: " + ErrnoText(errno);
   } else if ((recovery = NameRecovery(spool, folder, name, error)) >= 0) {
     ::fsync(folder);
     const Copy copy = CopyOnto(recovery, target, textSize, true, error);
@@ -295,7 +296,7 @@ bool InPlaceWrite::FinishInterrupted(const OutputTarget& target, const struct st
     ::unlinkat(folder, name.c_str(), 0);
   } else if (recovery >= 0) {
     const int fd = OpenForCopy(target);
-    if (fd < 0) error = ErrnoText();
+    if (fd < 0) error = ErrnoText(errno);
     if (fd >= 0 && !IsFileOf(fd, *trailer)) error = "the file was replaced while it was being checked";
     finished = fd >= 0 && IsFileOf(fd, *trailer) &&
                CopyOnto(recovery, fd, static_cast<off_t>(trailer->textSize), false, error) == Copy::kDone;

@@ -20,7 +20,7 @@
 #include <utility>
 
 #include "output/in_place_write.h"
-#include "render/text_renderer.h"
+#include "picture/picture_error.h"
 
 namespace tessaglyph {
 namespace {
@@ -28,7 +28,6 @@ namespace {
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr int kNameAttempts = 8;
 
-std::string ErrnoText(int errnoValue) { return std::strerror(errnoValue); }
 
 mode_t CurrentUmask() {
   // umask can only be read by setting it; do it once, before any worker thread
@@ -220,20 +219,19 @@ void SetAttributes(int fd, const OutputTarget& target, const struct stat* replac
 
 // ---- checks of an existing target ----
 
-bool StartsWithOurHeader(const OutputTarget& target, const struct stat& checked) {
+bool StartsLikeAnEarlierText(const OutputTarget& target, const struct stat& checked,
+                             const std::vector<std::string_view>& starts) {
   const int fd = ::openat(target.FolderFd(), target.Name().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
-  // A text or a coloured text starts with the header; an HTML page with its
-  // fixed first lines.
-  const std::string_view text = TextRenderer::kHeaderText;
-  const std::string_view html = ColourMarkup::kHtmlSignature;
-  std::string start(std::max(text.size(), html.size()), '\0');
+  std::size_t longest = 0;
+  for (const std::string_view known : starts) longest = std::max(longest, known.size());
+  std::string start(longest, '\0');
   struct stat opened {};
   const bool same = ::fstat(fd, &opened) == 0 && opened.st_dev == checked.st_dev && opened.st_ino == checked.st_ino;
   const ssize_t got = same ? ::read(fd, start.data(), start.size()) : -1;
   ::close(fd);
   start.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return start.starts_with(text) || start.starts_with(html);
+  return std::any_of(starts.begin(), starts.end(), [&](std::string_view known) { return start.starts_with(known); });
 }
 
 bool CheckExisting(const OutputTarget& target, const struct stat& info, const OutputRules& rules, std::string& error) {
@@ -251,7 +249,7 @@ bool CheckExisting(const OutputTarget& target, const struct stat& info, const Ou
     error = "the file is read-only";
   } else if (::faccessat(target.FolderFd(), target.Name().c_str(), W_OK, AT_EACCESS) != 0) {
     error = ErrnoText(errno);
-  } else if (rules.replace == ReplaceRule::kOnlyEarlierText && !StartsWithOurHeader(target, info)) {
+  } else if (rules.replace == ReplaceRule::kOnlyEarlierText && !StartsLikeAnEarlierText(target, info, rules.earlierTextStarts)) {
     error = OutputFile::kNotAnEarlierText;
   }
   return error.empty();

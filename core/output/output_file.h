@@ -21,6 +21,9 @@ enum class ReplaceRule {
 struct OutputRules {
   std::vector<FileId> pictures;  // never written over, whatever name leads to them
   ReplaceRule replace = ReplaceRule::kAnyFile;
+  // How an earlier text of ours starts (its header line, an HTML page's
+  // first lines), as its renderer writes it, for kOnlyEarlierText.
+  std::vector<std::string_view> earlierTextStarts;
 };
 
 // A text file written safely. Normally the bytes go to a hidden temporary

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "output/quoted_name.h"
+#include "picture/picture_error.h"
 
 namespace tessaglyph {
 namespace {
@@ -108,7 +109,7 @@ class FolderWalk {
         reached = "/";
       }
     }
-    if (fd < 0 && error.empty()) error = std::strerror(errno);
+    if (fd < 0 && error.empty()) error = ErrnoText(errno);
     return fd;
   }
 
@@ -147,7 +148,7 @@ class FolderWalk {
 
 std::optional<OutputTarget> OutputTarget::Resolve(const std::string& path, std::string& error) {
   if (path.size() >= PATH_MAX) {
-    error = std::strerror(ENAMETOOLONG);
+    error = ErrnoText(ENAMETOOLONG);
     return std::nullopt;
   }
   std::optional<SplitName> split = Split(path, error);
@@ -166,7 +167,7 @@ std::optional<OutputTarget> OutputTarget::Resolve(const std::string& path, std::
     }
     const std::optional<std::string> next = walk.Hop() ? ReadLink(target.folderFd_, target.name_) : std::nullopt;
     if (!next) {
-      error = std::strerror(errno);
+      error = ErrnoText(errno);
       return std::nullopt;
     }
     split = Split(*next, error);
@@ -180,7 +181,7 @@ std::optional<OutputTarget> OutputTarget::Resolve(const std::string& path, std::
 
 int OutputTarget::OpenFolder(const std::string& path, std::string& error) {
   if (path.size() >= PATH_MAX) {
-    error = std::strerror(ENAMETOOLONG);
+    error = ErrnoText(ENAMETOOLONG);
     return -1;
   }
   return FolderWalk().Open(AT_FDCWD, "", path, error);

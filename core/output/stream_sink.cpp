@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstring>
 
+#include "picture/picture_error.h"
+
 namespace tessaglyph {
 namespace {
 constexpr std::size_t kBufferSize = std::size_t{1} << 16;
@@ -39,7 +41,7 @@ bool StreamSink::Flush() {
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       WaitUntilWritable(stallLimit_.has_value());  // an output left non-blocking by whoever opened it
     } else if (errno != EINTR) {
-      error_ = std::string("write failed: ") + std::strerror(errno);
+      error_ = std::string("write failed: ") + ErrnoText(errno);
     }
   }
   buffer_.clear();

@@ -29,5 +29,24 @@ TEST(MemoryBudgetTest, APictureWaitsForRoomAndOneThatCanNeverFitIsRefused) {
   EXPECT_TRUE(second.get());
 }
 
+// A thread that already holds part of the budget and asks for more than the
+// rest could ever give would wait for itself: it is refused at once, and a
+// request that fits beside its own lease is served at once.
+TEST(MemoryBudgetTest, ARequestBeyondWhatTheRequesterHoldsIsRefusedNotWaitedFor) {
+  MemoryBudget budget(std::uint64_t{1} << 20);
+  std::string refusal;
+  std::optional<MemoryBudget::Lease> held = budget.Reserve(600 << 10, "decoder", refusal);
+  ASSERT_TRUE(held);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(budget.Reserve(600 << 10, "picture", refusal));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+  EXPECT_NE(refusal.find("needs 2 MiB"), std::string::npos) << refusal;
+  EXPECT_TRUE(budget.Reserve(400 << 10, "picture", refusal));
+
+  MemoryBudget::Lease picture = held->Split(100 << 10);
+  held.reset();
+  EXPECT_TRUE(budget.Reserve(900 << 10, "next", refusal)) << "a split lease gives back only the rest";
+}
+
 }  // namespace
 }  // namespace tessaglyph

@@ -1,5 +1,9 @@
 #include "support/decoded.h"
 
+#include <new>
+
+#include "decode/decode_ahead_source.h"
+
 #include <gtest/gtest.h>
 
 #include "support/streamed_road.h"
@@ -18,7 +22,7 @@ struct Refused {
   std::string message;
 };
 
-TEST(DecodePictureFileTest, RefusesWhatIsNoPictureWithAPlainReason) {
+TEST(PictureOpenerTest, RefusesWhatIsNoPictureWithAPlainReason) {
   TempFolder folder;
   WriteFile(folder / "empty.bmp", "");
   WriteFile(folder / "notes.jpg", "just some text\n");
@@ -42,7 +46,7 @@ TEST(DecodePictureFileTest, RefusesWhatIsNoPictureWithAPlainReason) {
   }
 }
 
-TEST(DecodePictureFileTest, RecognisesTheFormatFromTheContentNotTheName) {
+TEST(PictureOpenerTest, RecognisesTheFormatFromTheContentNotTheName) {
   TempFolder folder;
   WriteFile(folder / "photo.jpg", testing::MakeTransparentGif());
   WriteFile(folder / "photo.gif", testing::MakeBmp24(2, 1, {MakePixel(1, 2, 3), MakePixel(4, 5, 6)}));
@@ -57,7 +61,7 @@ TEST(DecodePictureFileTest, RecognisesTheFormatFromTheContentNotTheName) {
   EXPECT_EQ(bmp.picture.PixelAt(1, 0), MakePixel(4, 5, 6));
 }
 
-TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
+TEST(PictureOpenerTest, StreamedRowsEqualTheWholePicture) {
   const std::string jpeg = std::string(TESSAGLYPH_TEST_DATA) + "/../../res/sample.jpg";
   if (!std::filesystem::exists(jpeg)) GTEST_SKIP() << "no sample picture";
   const Decoded whole = DecodeFile(jpeg);
@@ -79,7 +83,7 @@ TEST(DecodePictureFileTest, StreamedRowsEqualTheWholePicture) {
 
 // Decoding ahead goes round its ring of row batches many times on a tall
 // picture, and holds one row a batch on a very wide one.
-TEST(DecodePictureFileTest, DecodingAheadKeepsEveryRowInPlace) {
+TEST(PictureOpenerTest, DecodingAheadKeepsEveryRowInPlace) {
   for (const auto [width, height] : {std::pair{3, 1000}, std::pair{140000, 5}}) {
     std::vector<Pixel32> pixels;
     for (int y = 0; y < height; ++y) {
@@ -93,7 +97,7 @@ TEST(DecodePictureFileTest, DecodingAheadKeepsEveryRowInPlace) {
 
 // A bottom-up BMP streams its top row from the end of the file: a file cut
 // short after opening must fail with a reason, not give stray bytes.
-TEST(DecodePictureFileTest, BottomUpBmpCutShortAfterOpeningFailsItsFirstRow) {
+TEST(PictureOpenerTest, BottomUpBmpCutShortAfterOpeningFailsItsFirstRow) {
   TempFolder folder;
   const int width = 3000, height = 100;
   const std::string path = folder / "tall.bmp";
@@ -114,7 +118,7 @@ namespace {
 // The memory a picture needs is counted from its header: a progressive JPEG
 // keeps every coefficient, and a caller that keeps the whole picture adds its
 // pixels. 4096 x 4096 CMYK: 128 MiB of coefficients, 64 MiB of pixels.
-TEST(DecodePictureFileTest, CountsDecodingMemoryFromTheHeaderAgainstTheBudget) {
+TEST(PictureOpenerTest, CountsDecodingMemoryFromTheHeaderAgainstTheBudget) {
   const std::string cmyk = std::string(TESSAGLYPH_TEST_DATA) + "/bad/jpeg-progressive-cmyk-4096x4096-data-ends-early.jpg";
   for (const auto& [keepsPicture, opens] : {std::pair{false, true}, {true, false}}) {
     MemoryBudget budget(std::uint64_t{160} << 20, "");
@@ -127,6 +131,46 @@ TEST(DecodePictureFileTest, CountsDecodingMemoryFromTheHeaderAgainstTheBudget) {
       EXPECT_EQ(opened.message, "JPEG of 4096x4096 pixels needs 197 MiB of memory to decode, more than the limit of 160 MiB");
     }
   }
+}
+
+// A source that must hold the whole picture anyway (a WebP canvas, an
+// interlaced PNG) hands it to the loader as it is: the rows lent while it
+// loads are the picture's own, not a copy.
+TEST(PictureOpenerTest, APictureHeldWholeIsTakenWithoutACopy) {
+  const std::string corpus = std::string(TESSAGLYPH_TEST_DATA) + "/../../fuzz/corpus/";
+  for (const char* name : {"webp/lossless.webp", "png/rgba-8bit-adam7.png", "gif/interlaced.gif"}) {
+    for (const bool decodeAhead : {false, true}) {
+      DecodeOptions options;
+      options.keepsPicture = true;
+      options.decodeAhead = decodeAhead;
+      OpenedPicture opened = OpenPictureFile(corpus + name, options);
+      ASSERT_TRUE(opened) << name << ": " << opened.error.sentence;
+      ASSERT_TRUE(opened.source->HoldsWholePicture()) << name;
+      PictureError error;
+      const std::unique_ptr<PictureLoader> loader = PictureLoader::Open(std::move(opened.source), error);
+      ASSERT_NE(loader, nullptr) << name;
+      const Pixel32* lent = decodeAhead ? nullptr : loader->Row(0);
+      const LoadedPicture loaded = loader->TakePicture();
+      ASSERT_TRUE(loaded.Ok()) << name;
+      if (lent != nullptr) {
+        EXPECT_EQ(loaded.picture.Data(), lent) << name;
+      }
+    }
+  }
+}
+
+// Memory that runs out on the decoding thread fails that picture with a
+// sentence; it never ends the process.
+TEST(PictureOpenerTest, DecodingAheadTurnsAnAllocationFailureIntoAnError) {
+  class RunsOutOfMemory final : public PixelSource {
+   public:
+    std::int32_t Width() const override { return 4; }
+    std::int32_t Height() const override { return 300; }
+    const Pixel32* Row(std::int32_t) override { throw std::bad_alloc(); }
+  };
+  const std::unique_ptr<PixelSource> rows = DecodeAheadSource::Start(std::make_unique<RunsOutOfMemory>(), DecodeOptions{});
+  EXPECT_EQ(rows->Row(0), nullptr);
+  EXPECT_EQ(rows->Error(), "not enough memory to decode the picture");
 }
 
 }  // namespace

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The core's stages include only the stages below them: picture < input <
+# decode < render < output, and output never includes render. Prints every
+# include that breaks the rule and fails when there is one.
+set -euo pipefail
+core=${1:?usage: include_rule_test.sh CORE_FOLDER}
+rank() {
+  case $1 in
+    picture) echo 0 ;; input) echo 1 ;; decode) echo 2 ;; render) echo 3 ;; output) echo 4 ;; *) echo -1 ;;
+  esac
+}
+broken=0
+while IFS= read -r file; do
+  stage=${file#"$core"/}
+  stage=${stage%%/*}
+  own=$(rank "$stage")
+  [ "$own" -ge 0 ] || continue
+  while IFS= read -r included; do
+    other=$(rank "${included%%/*}")
+    [ "$other" -ge 0 ] || continue
+    if [ "$other" -gt "$own" ] || { [ "$stage" = output ] && [ "${included%%/*}" = render ]; }; then
+      echo "$file includes $included"
+      broken=1
+    fi
+  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(find "$core" -name '*.h' -o -name '*.cpp')
+exit $broken
