@@ -72,6 +72,7 @@ bool AreaResampler::ReduceSourceRow(std::int32_t row) {
 
 // Every pixel looked up; the weights of the pixels inside a cell are whole.
 void AreaResampler::ReduceLinear(const Pixel32* pixels) {
+  const std::array<std::uint16_t, 256>& linear = LinearLight::Table16();
   for (std::size_t x = 0; x < reducedRow_.size(); ++x) {
     const Pixel32* pixel = pixels + firstPixel_[x];
     const std::size_t first = firstWeight_[x];
@@ -79,9 +80,9 @@ void AreaResampler::ReduceLinear(const Pixel32* pixels) {
     for (std::size_t k = first; k < firstWeight_[x + 1]; ++k) {
       const Pixel32 p = pixel[k - first];
       const std::uint64_t weight = weights_[k];
-      sums.red += weight * LinearLight::Of16(RedOf(p));
-      sums.green += weight * LinearLight::Of16(GreenOf(p));
-      sums.blue += weight * LinearLight::Of16(BlueOf(p));
+      sums.red += weight * linear[RedOf(p)];
+      sums.green += weight * linear[GreenOf(p)];
+      sums.blue += weight * linear[BlueOf(p)];
       sums.alpha += weight * (p >> 24);
     }
     reducedRow_[x] = sums;

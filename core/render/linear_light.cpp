@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <vector>
 
 namespace tessaglyph {
 namespace {
 
 double Decode(double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); }
-double Encode(double l) { return l <= 0.0031308 ? 12.92 * l : 1.055 * std::pow(l, 1 / 2.4) - 0.055; }
 
 const std::array<float, 256>& Table() {
   static const std::array<float, 256> table = [] {
@@ -20,7 +18,9 @@ const std::array<float, 256>& Table() {
   return table;
 }
 
-const std::array<std::uint16_t, 256>& Table16() {
+}  // namespace
+
+const std::array<std::uint16_t, 256>& LinearLight::Table16() {
   static const std::array<std::uint16_t, 256> table = [] {
     std::array<std::uint16_t, 256> linear{};
     for (std::size_t i = 0; i < linear.size(); ++i) {
@@ -31,27 +31,20 @@ const std::array<std::uint16_t, 256>& Table16() {
   return table;
 }
 
-const std::vector<std::uint8_t>& Encoded16Table() {
-  static const std::vector<std::uint8_t> table = [] {
-    std::vector<std::uint8_t> encoded(LinearLight::kMax16 + 1);
-    for (std::size_t i = 0; i < encoded.size(); ++i) {
-      encoded[i] = static_cast<std::uint8_t>(std::lround(Encode(static_cast<double>(i) / LinearLight::kMax16) * 255.0));
-    }
-    return encoded;
-  }();
-  return table;
-}
-
-}  // namespace
 
 float LinearLight::Of(std::uint8_t channel) { return Table()[channel]; }
 
 std::uint8_t LinearLight::Encoded(float linear) {
-  return static_cast<std::uint8_t>(std::lround(Encode(std::clamp(static_cast<double>(linear), 0.0, 1.0)) * 255.0));
+  return Encoded16(static_cast<std::uint32_t>(std::lround(std::clamp(linear, 0.0f, 1.0f) * static_cast<float>(kMax16))));
 }
 
-std::uint16_t LinearLight::Of16(std::uint8_t channel) { return Table16()[channel]; }
-
-std::uint8_t LinearLight::Encoded16(std::uint32_t linear) { return Encoded16Table()[std::min(linear, kMax16)]; }
+std::uint8_t LinearLight::Encoded16(std::uint32_t linear) {
+  const std::array<std::uint16_t, 256>& table = Table16();
+  const auto above = std::lower_bound(table.begin(), table.end(), linear);
+  if (above == table.begin()) return 0;
+  if (above == table.end()) return 255;
+  const auto below = above - 1;
+  return static_cast<std::uint8_t>((linear - *below <= *above - linear ? below : above) - table.begin());
+}
 
 }  // namespace tessaglyph
