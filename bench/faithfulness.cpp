@@ -391,7 +391,7 @@ int Score(const char* originalPath, const char* outputPath) {
   for (const auto& line : lines) columns = std::max(columns, line.size());
   if (lines.empty() || columns == 0) return std::fprintf(stderr, "faithfulness: %s holds no picture\n", outputPath), 1;
   const Grid shown = Shown(lines, static_cast<int>(columns));
-  std::printf("%.3f\n", Ssim(shown, Original(original, shown.width, shown.height)));
+  std::printf("%.4f\n", Ssim(shown, Original(original, shown.width, shown.height)));
   return 0;
 }
 

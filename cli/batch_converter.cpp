@@ -43,6 +43,9 @@ DecodeOptions DecodeOptionsFor(const CliOptions& options) {
   if (options.maxPixels != 0) decode.maxPixels = options.maxPixels;
   decode.howToRaiseMaxPixels = "--max-pixels raises it";
   decode.decodeAhead = JobCount(options, options.pictures.size()) < std::thread::hardware_concurrency();
+  // Transparency reaches the renderer, which lays it on --background and
+  // leaves wholly transparent cells to the terminal.
+  decode.background = std::nullopt;
   return decode;
 }
 

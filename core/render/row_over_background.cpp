@@ -1,13 +1,8 @@
 #include "render/row_over_background.h"
 
+#include "picture/over_background.h"
+
 namespace tessaglyph {
-namespace {
-
-constexpr std::uint32_t Over(unsigned channel, unsigned alpha, unsigned background) {
-  return (channel * alpha + background * (255 - alpha) + 127) / 255;
-}
-
-}  // namespace
 
 bool RowOverBackground::Opaque(const Pixel32* row, std::size_t width) {
   Pixel32 common = 0xFFFFFFFFu;
@@ -21,12 +16,8 @@ const Pixel32* RowOverBackground::Of(const Pixel32* row, std::size_t width) {
 
 const Pixel32* RowOverBackground::Laid(const Pixel32* row, std::size_t width) {
   laid_.resize(width);
-  for (std::size_t x = 0; x < width; ++x) {
-    const Pixel32 p = row[x];
-    const unsigned alpha = p >> 24;
-    laid_[x] = (p & 0xFF000000u) | (Over(RedOf(p), alpha, background_.red) << 16) |
-               (Over(GreenOf(p), alpha, background_.green) << 8) | Over(BlueOf(p), alpha, background_.blue);
-  }
+  const Pixel32 background = MakePixel(background_.red, background_.green, background_.blue);
+  for (std::size_t x = 0; x < width; ++x) laid_[x] = (row[x] & 0xFF000000u) | (PixelOver(row[x], background) & 0x00FFFFFFu);
   return laid_.data();
 }
 

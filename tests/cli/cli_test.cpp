@@ -47,6 +47,25 @@ TEST_F(CliTest, ColouredFormatsDeriveTheirOwnExtension) {
   }
 }
 
+// A transparent picture lies on white, or black when inverted, so it is
+// blank in every mode, and in colour it is left to the terminal's own
+// background.
+TEST_F(CliTest, TransparentPartsAreBlankInEveryMode) {
+  WriteFile(folder / "clear.gif", testing::MakeTransparentGif());
+  const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+      {{}, " \r"},
+      {{"--invert"}, " \r"},
+      {{"--format", "ansi", "--colors", "truecolor"}, " \n"},
+      {{"--format", "ansi", "--colors", "256", "--invert", "--fill"}, " \n"},
+      {{"--format", "ansi", "--colors", "truecolor", "--symbols", "half"}, " \n"},
+      {{"--format", "ansi", "--colors", "truecolor", "--symbols", "braille", "--background", "red"}, " \n"},
+  };
+  for (auto [arguments, expected] : rows) {
+    arguments.insert(arguments.end(), {"--no-header", "-o", "-", folder / "clear.gif"});
+    EXPECT_EQ(RunCli(arguments).out, expected) << arguments[0];
+  }
+}
+
 TEST_F(CliTest, WritesToAChosenFileFolderOrStandardOutput) {
   std::filesystem::create_directory(folder / "texts");
   EXPECT_EQ(RunCli({"-o", folder / "chosen.out", folder / "dark.bmp"}).status, 0);
