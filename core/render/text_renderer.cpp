@@ -1,9 +1,11 @@
 #include "render/text_renderer.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "render/ramp_row.h"
 #include "render/symbol_renderer.h"
 
 namespace tessaglyph {
@@ -16,28 +18,6 @@ std::string_view LineEndingBytes(LineEnding ending) {
     case LineEnding::kCr: break;
   }
   return "\r";
-}
-
-// Red and blue are added in one step: with green masked out they sit 16 bits
-// apart, so folding the word onto itself puts red + blue in the low bits.
-inline std::uint32_t SumOf(Pixel32 p) {
-  const std::uint32_t redAndBlue = p & 0x00FF00FFu;
-  return ((redAndBlue + (redAndBlue >> 16)) & 0x3FFu) + ((p >> 8) & 0xFFu);
-}
-
-void RenderRow(const Pixel32* row, std::size_t columns, const char* characterOfSum, char* text) {
-  std::size_t x = 0;
-  for (; x + 4 <= columns; x += 4) {
-    const char a = characterOfSum[SumOf(row[x])];
-    const char b = characterOfSum[SumOf(row[x + 1])];
-    const char c = characterOfSum[SumOf(row[x + 2])];
-    const char d = characterOfSum[SumOf(row[x + 3])];
-    text[x] = a;
-    text[x + 1] = b;
-    text[x + 2] = c;
-    text[x + 3] = d;
-  }
-  for (; x < columns; ++x) text[x] = characterOfSum[SumOf(row[x])];
 }
 
 }  // namespace
@@ -105,6 +85,7 @@ bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::func
   const bool inPlace = ramp_.SingleBytes() && format_ == OutputFormat::kText;
   RowOverBackground overBackground(style_.background);
   CellPainter painter = Painter(width);
+  const std::optional<RampRow> rampRow = inPlace ? std::optional<RampRow>(ramp_) : std::nullopt;
   std::vector<PaintedCell> cells(inPlace ? 0 : columns);
   std::string line(inPlace ? columns : 0, '\0');
   line.append(lineEnding_);
@@ -113,17 +94,15 @@ bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::func
     const Pixel32* read = pixels.Row(y);
     if (read == nullptr) return nullptr;
     if (inPlace) {
-      const char* characterOfSum = ramp_.ByteOfSum().data();
-      // Checked once the row is in the cache, after the common case is done.
-      RenderRow(read, columns, characterOfSum, line.data());
-      if (!RowOverBackground::Opaque(read, columns)) {
-        RenderRow(overBackground.Laid(read, columns), columns, characterOfSum, line.data());
+      // Transparency is found while the common, opaque case is written.
+      if (!rampRow->Write(read, columns, line.data())) {
+        rampRow->Write(overBackground.Laid(read, columns), columns, line.data());
       }
       return &line;
     }
     const Pixel32* row = overBackground.Of(read, columns);
     for (std::size_t x = 0; x < columns; ++x) {
-      cells[x] = RampCell(static_cast<int>(SumOf(row[x])), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])}, row[x] >> 24 == 0);
+      cells[x] = RampCell(static_cast<int>(RampRow::SumOf(row[x])), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])}, row[x] >> 24 == 0);
     }
     line.clear();
     painter.AppendLine(cells, line);
