@@ -16,8 +16,12 @@
 #include <system_error>
 #include <thread>
 
-#include "render/area_resampler.h"
+#include "animation_player.h"
+#include "decode/frame_canvas_source.h"
+#include "decode/frame_sequence_opener.h"
 #include "decode/picture_opener.h"
+#include "frame_writer.h"
+#include "render/area_resampler.h"
 #include "output/output_file.h"
 #include "output/output_target.h"
 #include "output/quoted_name.h"
@@ -106,7 +110,8 @@ BatchConverter::BatchConverter(const CliOptions& options)
       memory_(options.maxMemory != 0 ? options.maxMemory : MemoryBudget::kDefaultBytes, "--max-memory raises it"),
       progress_(options.pictures.size(), !options.quiet && !TextGoesToProgressTerminal(options)),
       refused_(options.pictures.size(), 0),
-      converted_(options.pictures.size(), 0) {
+      converted_(options.pictures.size(), 0),
+      frameCounts_(options.pictures.size(), 1) {
   for (std::size_t i = 0; i < options.pictures.size(); ++i) {
     outputs_.push_back(OutputPathFor(i));
     if (const std::optional<FileId> id = PictureId(options.pictures[i])) {
@@ -211,7 +216,12 @@ bool BatchConverter::Convert(std::size_t index) {
   // Memory that runs out anywhere in one conversion fails that picture
   // only; the others go on.
   try {
-    written = named && DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
+    if (picture != "-") frameCounts_[index] = CountFramesOfFile(picture, DecodeOptionsFor(options_));
+    if (options_.everyFrame && frameCounts_[index] > 1) {
+      written = WriteEveryFrame(index, error);
+    } else {
+      written = named && DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
+    }
   } catch (const std::bad_alloc&) {
     error = "not enough memory";
   }
@@ -223,6 +233,11 @@ bool BatchConverter::Convert(std::size_t index) {
 // scale; other pictures are sized once open.
 bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened,
                                  TextSize& size, std::string& error) {
+  if (options_.frame && *options_.frame != 0) {
+    if (!OpenFrame(picture, opened, error)) return false;
+    size = SizeFor(opened.source->Width(), opened.source->Height(), direct);
+    return true;
+  }
   std::optional<TextSize> planned;
   DecodeOptions decode = DecodeOptionsFor(options_);
   decode.memory = &memory_;
@@ -304,6 +319,7 @@ bool BatchConverter::WriteToFile(std::size_t index, std::string& error) {
     return false;
   }
   ReportWarning(picture, pixels);
+  NoteFrames(index);
   return true;
 }
 
@@ -322,6 +338,9 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
     error = "cannot write " + OutputName(output) + ": " + error;
     return false;
   }
+  const bool plays = out->IsTerminal() && frameCounts_[index] > 1 && options_.animate.value_or(true) &&
+                     !options_.frame && options_.format != OutputFormat::kHtml;
+  if (plays) return Play(index, *out, error);
   if (!opened.source && !OpenPicture(picture, out.get(), opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
   if (!Render(picture, pixels, size, out.get(), *out) || !out->Finish()) {
@@ -329,7 +348,96 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
     return false;
   }
   ReportWarning(picture, pixels);
+  NoteFrames(index);
   return true;
+}
+
+// The frame --frame asks for, composed through the frames before it.
+bool BatchConverter::OpenFrame(const std::string& picture, OpenedPicture& opened, std::string& error) {
+  if (picture == "-") {
+    error = "--frame chooses among the frames of a file, and standard input gives only the first";
+    return false;
+  }
+  DecodeOptions decode = DecodeOptionsFor(options_);
+  decode.memory = &memory_;
+  const std::uint32_t count = CountFramesOfFile(picture, decode);
+  const std::int64_t frame = *options_.frame < 0 ? count + *options_.frame : *options_.frame;
+  if (frame < 0 || frame >= count) {
+    error = "it has " + std::to_string(count) + (count == 1 ? " frame" : " frames") + ": --frame takes 0 to " +
+            std::to_string(count - 1) + ", or -1 to -" + std::to_string(count);
+    return false;
+  }
+  OpenedFrames frames = OpenFrameSequenceFile(picture, decode);
+  if (!frames.frames) {
+    error = frames.error.sentence;
+    return false;
+  }
+  auto source = std::make_unique<FrameCanvasSource>(std::move(frames.frames));
+  for (std::int64_t composed = 0; composed <= frame; ++composed) {
+    if (!source->Frames().Next()) {
+      error = source->Warning().empty() ? "frame " + std::to_string(frame) + " cannot be read" : source->Warning();
+      return false;
+    }
+  }
+  opened = OpenedPicture::Of(std::move(source));
+  return true;
+}
+
+// Each frame to its own numbered file, under the same rules as any derived
+// name; the frames are composed once, in order.
+bool BatchConverter::WriteEveryFrame(std::size_t index, std::string& error) {
+  const std::string& picture = options_.pictures[index];
+  DecodeOptions decode = DecodeOptionsFor(options_);
+  decode.memory = &memory_;
+  OpenedFrames opened = OpenFrameSequenceFile(picture, decode);
+  if (!opened.frames) {
+    error = opened.error.sentence;
+    return false;
+  }
+  const std::uint32_t count = opened.frames->FrameCount();
+  FrameCanvasSource canvas(std::move(opened.frames));
+  const TextSize size = SizeFor(canvas.Width(), canvas.Height(), nullptr);
+  for (std::uint32_t frame = 0; canvas.Frames().Next(); ++frame) {
+    const std::string output = FrameWriter::NameOf(outputs_[index], frame, count);
+    auto out = OutputFile::Create(output, Rules(), error);
+    if (!out || !Render(picture, canvas, size, nullptr, *out) || !out->Commit(error)) {
+      if (out && error.empty()) error = out->Error();
+      if (error == OutputFile::kNotAnEarlierText) error += " (-f replaces it)";
+      error = "cannot write " + QuotedName(output) + ": " + error;
+      return false;
+    }
+  }
+  ReportWarning(picture, canvas);
+  return true;
+}
+
+// In place on the terminal, for as long as the loops last or until a signal.
+bool BatchConverter::Play(std::size_t index, const DirectOutput& out, std::string& error) {
+  const std::string& output = outputs_[index];
+  const std::string& picture = options_.pictures[index];
+  const int fd = output == "-" ? ::dup(STDOUT_FILENO) : ::open(output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    error = "cannot write " + OutputName(output) + ": " + std::strerror(errno);
+    return false;
+  }
+  DecodeOptions decode = DecodeOptionsFor(options_);
+  decode.memory = &memory_;
+  decode.decodeAhead = false;
+  const TextRenderer renderer(LineEnding::kLf, options_.ramp, style_);
+  AnimationPlayer player(fd, renderer, [&](std::int32_t width, std::int32_t height) { return SizeFor(width, height, &out); });
+  std::string warning;
+  const bool played = player.Play(picture, decode, options_.loops, warning, error);
+  ::close(fd);
+  if (!warning.empty() && !options_.quiet) Report(picture, "warning: " + warning);
+  if (!played && error == AnimationPlayer::kTerminalGone) error = "cannot write " + OutputName(output) + ": " + error;
+  return played;
+}
+
+// Written alone, the first frame of an animation says there were more.
+void BatchConverter::NoteFrames(std::size_t index) {
+  if (options_.quiet || options_.frame || frameCounts_[index] <= 1) return;
+  Report(options_.pictures[index], "note: " + std::to_string(frameCounts_[index]) +
+                                       " frames, the text is of the first; --frame N writes frame N, --frames all of them");
 }
 
 void BatchConverter::ReportWarning(const std::string& picture, const PixelSource& pixels) {

@@ -33,6 +33,10 @@ class BatchConverter {
   bool Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out);
   bool WriteToFile(std::size_t index, std::string& error);
   bool WriteDirectly(std::size_t index, std::string& error);
+  bool WriteEveryFrame(std::size_t index, std::string& error);
+  bool Play(std::size_t index, const DirectOutput& out, std::string& error);
+  bool OpenFrame(const std::string& picture, OpenedPicture& opened, std::string& error);
+  void NoteFrames(std::size_t index);
   bool OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened, TextSize& size,
                    std::string& error);
   TextSize SizeFor(std::int32_t width, std::int32_t height, const DirectOutput* direct) const;
@@ -52,6 +56,7 @@ class BatchConverter {
   std::vector<FileId> pictureIds_;  // every picture of the batch that exists
   std::vector<char> refused_;    // another picture already writes that output
   std::vector<char> converted_;
+  std::vector<std::uint32_t> frameCounts_;  // of each picture, 1 for a still one
   std::atomic<std::size_t> next_{0};
 };
 

@@ -182,6 +182,31 @@ const std::vector<OptionSpec>& Options() {
          o.pipeTimeout = static_cast<unsigned>(seconds);
          return true;
        }},
+      {'\0', "frame", true,
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         std::int64_t frame = 0;
+         const char* end = v.data() + v.size();
+         const auto [ptr, ec] = std::from_chars(v.data(), end, frame);
+         if (ec != std::errc() || ptr != end || v.empty() || frame < -100000 || frame >= 100000) {
+           error = "--frame needs a frame number from 0 on (or -1 for the last), not '" + v + "'";
+           return false;
+         }
+         o.frame = frame;
+         return true;
+       }},
+      {'\0', "frames", false, Flag(&CliOptions::everyFrame)},
+      {'\0', "loops", true,
+       [](CliOptions& o, const std::string& v, std::string& error) {
+         std::uint64_t loops = 0;
+         if (!ParseUnsigned(v, loops) || loops > 1000000) {
+           error = "--loops needs a number of plays from 0 (for ever) to 1000000, not '" + v + "'";
+           return false;
+         }
+         o.loops = static_cast<std::uint32_t>(loops);
+         return true;
+       }},
+      {'\0', "animate", true,
+       Choice<std::optional<bool>>(&CliOptions::animate, {{"on", true}, {"off", false}}, "--animate takes on or off")},
       {'\0', "max-memory", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          if (!ParseByteCount(v, o.maxMemory)) {
@@ -222,6 +247,10 @@ bool CheckCombination(const CliOptions& options, std::string& error) {
     error = "--fit cannot be used with --width or --height";
   } else if (options.fill && options.symbols != SymbolMode::kRamp) {
     error = "--fill paints the ramp's cells; block symbols have colours of their own";
+  } else if (options.frame && options.everyFrame) {
+    error = "--frame and --frames cannot be used together";
+  } else if (options.everyFrame && options.outputFile) {
+    error = "--frames writes each frame to a file named after the picture; -d chooses the folder, -o cannot";
   } else if (std::count(options.pictures.begin(), options.pictures.end(), "-") > 1) {
     error = "standard input (-) can be read only once";
   }
@@ -377,6 +406,12 @@ const char* CliOptions::Usage() {
          "                       wholly transparent cell keeps the terminal's background\n"
          "      --fill           ansi and html ramp: paint each cell's background in its\n"
          "                       colour at half brightness, the character in full colour\n"
+         "      --frame N        of an animated GIF or WebP, the text of frame N instead\n"
+         "                       of the first (0 is the first, -1 the last)\n"
+         "      --frames         of an animated GIF or WebP, every frame, each to the\n"
+         "                       derived name with its number (anim.003.txt)\n"
+         "      --animate on|off  play an animation on a terminal (default on)\n"
+         "      --loops N        play it N times (0: for ever; default: as the file says)\n"
          "      --no-header      leave out the header line and the empty line after it\n"
          "      --format F       text (the default), ansi (coloured for a terminal, .ans)\n"
          "                       or html (a coloured web page, .html)\n"
@@ -392,7 +427,9 @@ const char* CliOptions::Usage() {
          "  -h, --help           show this help\n"
          "      --version        show the version\n"
          "\n"
-         "On a terminal the text is made as large as fits, unless a size is given.\n"
+         "On a terminal the text is made as large as fits, unless a size is given, and\n"
+         "an animation plays in place until it ends or Ctrl-C; elsewhere its first frame\n"
+         "is written, and a note says how many frames there are.\n"
          "\n"
          "Examples:\n"
          "  tessaglyph-cli -o - photo.jpg        a preview as large as the terminal\n"
@@ -409,6 +446,10 @@ const char* CliOptions::Usage() {
          "                                       the characters on their cells' colour\n"
          "  tessaglyph-cli -W 120 --no-header --line-ending lf -o chat.txt photo.jpg\n"
          "                                       120 columns to paste into a chat\n"
+         "  tessaglyph-cli -o - --format ansi --symbols half --loops 0 cat.gif\n"
+         "                                       an animation played on the terminal for ever\n"
+         "  tessaglyph-cli --frames -W 80 -d frames cat.gif\n"
+         "                                       every frame to frames/cat.000.txt, ...\n"
          "  curl -s https://example.org/cat.gif | tessaglyph-cli -W 80 --invert -\n"
          "                                       a picture from another program\n"
          "\n"

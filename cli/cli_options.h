@@ -39,6 +39,10 @@ struct CliOptions {
   bool showHelp = false;
   bool showVersion = false;
   bool recover = false;                        // --recover: finish in-place writes a kill cut short
+  std::optional<std::int64_t> frame;           // --frame: that frame of an animation (negative: from the end)
+  bool everyFrame = false;                     // --frames: each frame to a file of its own
+  std::optional<std::uint32_t> loops;          // --loops: plays on a terminal, 0 for ever; none: as the file says
+  std::optional<bool> animate;                 // --animate on|off; none: play on a terminal
   unsigned pipeTimeout = 30;                   // seconds a pipe's reader may take nothing; 0: no limit
 
   // Parses argv; on a usage error returns nothing and sets error.

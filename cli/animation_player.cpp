@@ -1,0 +1,164 @@
+#include "animation_player.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <thread>
+
+#include "decode/frame_canvas_source.h"
+#include "decode/frame_sequence_opener.h"
+#include "input/byte_sink.h"
+
+namespace tessaglyph {
+
+namespace {
+
+constexpr char kHideCursor[] = "\x1b[?25l";
+// Colours reset and the cursor shown: how a terminal must be left.
+constexpr char kRestoreTerminal[] = "\x1b[0m\x1b[?25h";
+
+volatile std::sig_atomic_t playingFd = -1;
+
+extern "C" void RestoreAndDie(int signal) {
+  if (playingFd >= 0) {
+    [[maybe_unused]] const ssize_t written = ::write(playingFd, kRestoreTerminal, sizeof kRestoreTerminal - 1);
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The terminal is restored whatever ends the play; the signals' former
+// handlers come back when it is over.
+class TerminalGuard {
+ public:
+  explicit TerminalGuard(int fd) {
+    playingFd = fd;
+    struct sigaction action {};
+    action.sa_handler = RestoreAndDie;
+    sigemptyset(&action.sa_mask);
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &action, &former_[i]);
+  }
+  ~TerminalGuard() {
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &former_[i], nullptr);
+    playingFd = -1;
+  }
+  TerminalGuard(const TerminalGuard&) = delete;
+  TerminalGuard& operator=(const TerminalGuard&) = delete;
+
+ private:
+  struct sigaction former_[std::size(kEndingSignals)] {};
+};
+
+class StringSink : public ByteSink {
+ public:
+  bool Write(std::string_view bytes) override {
+    text.append(bytes);
+    return true;
+  }
+  std::string text;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end = text.find('\n'); end != std::string::npos; end = text.find('\n', start)) {
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::chrono::milliseconds ShownFor(std::uint32_t delayMs) {
+  return std::chrono::milliseconds(delayMs < AnimationPlayer::kLeastDelayMs ? AnimationPlayer::kShortDelayMs : delayMs);
+}
+
+}  // namespace
+
+AnimationPlayer::AnimationPlayer(int fd, const TextRenderer& renderer, SizeFor sizeFor)
+    : fd_(fd), renderer_(renderer), sizeFor_(std::move(sizeFor)) {}
+
+bool AnimationPlayer::WriteAll(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return true;
+}
+
+// Back to the picture's first line, then each line rewritten where it
+// changed and stepped over where it did not.
+bool AnimationPlayer::Draw(const std::string& text) {
+  std::vector<std::string> lines = SplitLines(text);
+  std::string out;
+  if (!shown_.empty()) out += "\r\x1b[" + std::to_string(shown_.size()) + "A";
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i >= shown_.size() || shown_[i] != lines[i]) out += lines[i];
+    out += '\n';
+  }
+  shown_ = std::move(lines);
+  return WriteAll(out);
+}
+
+bool AnimationPlayer::PlayOnce(const std::string& path, const DecodeOptions& options, std::uint32_t& fileLoops,
+                               bool& stop, std::string& warning, std::string& error) {
+  OpenedFrames opened = OpenFrameSequenceFile(path, options);
+  if (!opened.frames) {
+    error = opened.error.sentence;
+    return false;
+  }
+  fileLoops = opened.frames->Loops();
+  FrameCanvasSource canvas(std::move(opened.frames));
+  FrameSequence& frames = canvas.Frames();
+  const TextSize size = sizeFor_(frames.Width(), frames.Height());
+  auto due = std::chrono::steady_clock::now();
+  while (frames.Next()) {
+    StringSink text;
+    if (!renderer_.WritePicture(canvas, size, text, [] {})) {
+      error = canvas.Error();
+      return false;
+    }
+    std::this_thread::sleep_until(due);
+    if (!Draw(text.text)) {
+      error = kTerminalGone;
+      return false;
+    }
+    due = std::chrono::steady_clock::now() + ShownFor(frames.DelayMs());
+  }
+  std::this_thread::sleep_until(due);
+  if (!frames.Warning().empty()) {
+    warning = frames.Warning();
+    stop = true;
+  }
+  return true;
+}
+
+bool AnimationPlayer::Play(const std::string& path, const DecodeOptions& options, std::optional<std::uint32_t> loops,
+                           std::string& warning, std::string& error) {
+  TerminalGuard guard(fd_);
+  if (!WriteAll(kHideCursor)) {
+    error = kTerminalGone;
+    return false;
+  }
+  bool ok = true;
+  bool stop = false;
+  std::uint32_t fileLoops = 1;
+  for (std::uint32_t played = 0; ok && !stop; ++played) {
+    ok = PlayOnce(path, options, fileLoops, stop, warning, error);
+    const std::uint32_t wanted = loops.value_or(fileLoops);
+    if (wanted != 0 && played + 1 >= wanted) break;
+  }
+  if (!WriteAll(kRestoreTerminal) && ok) {
+    error = kTerminalGone;
+    ok = false;
+  }
+  return ok;
+}
+
+}  // namespace tessaglyph
