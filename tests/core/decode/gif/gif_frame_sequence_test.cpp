@@ -29,6 +29,8 @@ struct Case {
   std::vector<Frame> frames;
 };
 
+void PrintTo(const Case& row, std::ostream* out) { *out << row.name; }
+
 // Indices that differ per frame and pixel, all four of them in use.
 int IndexAt(int frame, int x, int y) { return (x + 2 * y + frame) % 4; }
 

@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decode/frame_sequence_opener.h"
+#include "picture/over_background.h"
+#include "support/test_files.h"
+
+namespace tessaglyph {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr int kCanvasWidth = 8;
+constexpr int kCanvasHeight = 6;
+
+struct Frame {
+  int x, y, width, height;  // offsets even, as the format stores them
+  bool blend;
+  bool disposeToBackground;
+  bool partialAlpha;  // alpha of every level, else only clear and opaque
+};
+
+struct Case {
+  const char* name;
+  std::vector<Frame> frames;
+};
+
+void PrintTo(const Case& row, std::ostream* out) { *out << row.name; }
+
+// r, g, b, a per pixel.
+Bytes Samples(const Frame& frame, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes samples(static_cast<std::size_t>(frame.width) * frame.height * 4);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const unsigned value = random() & 0xFF;
+    samples[i] = static_cast<std::uint8_t>(i % 4 != 3 ? value : frame.partialAlpha ? value : value < 100 ? 0 : 255);
+  }
+  return samples;
+}
+
+Bytes Encode(const std::vector<Frame>& frames) {
+  WebPMux* mux = WebPMuxNew();
+  WebPMuxAnimParams params = {0xFF00FF00u, 2};
+  WebPMuxSetAnimationParams(mux, &params);
+  std::vector<Bytes> bitstreams;
+  for (std::size_t f = 0; f < frames.size(); ++f) {
+    const Frame& frame = frames[f];
+    const Bytes samples = Samples(frame, static_cast<unsigned>(f));
+    std::uint8_t* out = nullptr;
+    const std::size_t size = WebPEncodeLosslessRGBA(samples.data(), frame.width, frame.height, frame.width * 4, &out);
+    bitstreams.emplace_back(out, out + size);
+    WebPFree(out);
+    WebPMuxFrameInfo info{};
+    info.bitstream = {bitstreams.back().data(), bitstreams.back().size()};
+    info.x_offset = frame.x;
+    info.y_offset = frame.y;
+    info.duration = static_cast<int>(50 + 10 * f);
+    info.id = WEBP_CHUNK_ANMF;
+    info.blend_method = frame.blend ? WEBP_MUX_BLEND : WEBP_MUX_NO_BLEND;
+    info.dispose_method = frame.disposeToBackground ? WEBP_MUX_DISPOSE_BACKGROUND : WEBP_MUX_DISPOSE_NONE;
+    EXPECT_EQ(WebPMuxPushFrame(mux, &info, 1), WEBP_MUX_OK);
+  }
+  EXPECT_EQ(WebPMuxSetCanvasSize(mux, kCanvasWidth, kCanvasHeight), WEBP_MUX_OK);
+  WebPData assembled{};
+  EXPECT_EQ(WebPMuxAssemble(mux, &assembled), WEBP_MUX_OK);
+  Bytes bytes(assembled.bytes, assembled.bytes + assembled.size);
+  WebPDataClear(&assembled);
+  WebPMuxDelete(mux);
+  return bytes;
+}
+
+// The canvas starts clear; a blended frame's clear pixels leave what is
+// there and its opaque ones replace it; an unblended frame replaces its
+// whole rectangle; disposal clears it after it was shown. Shown over white.
+std::vector<std::vector<Pixel32>> Reference(const std::vector<Frame>& frames) {
+  std::vector<std::uint32_t> canvas(kCanvasWidth * kCanvasHeight, 0);  // straight RGBA packed as a pixel
+  std::vector<std::vector<Pixel32>> composed;
+  for (std::size_t f = 0; f < frames.size(); ++f) {
+    const Frame& frame = frames[f];
+    const Bytes samples = Samples(frame, static_cast<unsigned>(f));
+    for (int y = 0; y < frame.height; ++y) {
+      for (int x = 0; x < frame.width; ++x) {
+        const std::uint8_t* s = &samples[(static_cast<std::size_t>(y) * frame.width + x) * 4];
+        if (frame.blend && s[3] == 0) continue;
+        canvas[(frame.y + y) * kCanvasWidth + frame.x + x] = MakePixel(s[0], s[1], s[2], s[3]);
+      }
+    }
+    std::vector<Pixel32> shown;
+    for (Pixel32 p : canvas) shown.push_back(AlphaOf(p) == 0 ? kWhitePixel : PixelOver(p, kWhitePixel));
+    composed.push_back(shown);
+    for (int y = 0; frame.disposeToBackground && y < frame.height; ++y) {
+      std::fill_n(&canvas[(frame.y + y) * kCanvasWidth + frame.x], frame.width, 0);
+    }
+  }
+  return composed;
+}
+
+class WebpFrames : public ::testing::TestWithParam<Case> {};
+
+TEST_P(WebpFrames, ComposeAsTheirBlendAndDisposeFlagsSay) {
+  const std::vector<Frame>& frames = GetParam().frames;
+  testing::TempFolder folder;
+  const std::string path = folder / "anim.webp";
+  const Bytes bytes = Encode(frames);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  OpenedFrames opened = OpenFrameSequenceFile(path, DecodeOptions{});
+  ASSERT_TRUE(opened.frames) << opened.error.sentence;
+  EXPECT_EQ(opened.frames->FrameCount(), frames.size());
+  EXPECT_EQ(opened.frames->Loops(), 2u);
+  const auto expected = Reference(frames);
+  for (std::size_t f = 0; f < frames.size(); ++f) {
+    ASSERT_TRUE(opened.frames->Next()) << "frame " << f;
+    EXPECT_EQ(std::vector<Pixel32>(opened.frames->Canvas(), opened.frames->Canvas() + expected[f].size()), expected[f])
+        << "frame " << f;
+    EXPECT_EQ(opened.frames->DelayMs(), 50 + 10 * f);
+  }
+  EXPECT_FALSE(opened.frames->Next());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WebpFrames,
+    ::testing::Values(Case{"Blend", {{0, 0, 8, 6, true, false, false}, {2, 2, 5, 3, true, false, false}}},
+                      Case{"NoBlend", {{0, 0, 8, 6, false, false, true}, {2, 0, 4, 6, false, false, true},
+                                       {0, 2, 3, 3, true, false, false}}},
+                      Case{"DisposeToBackground", {{0, 0, 6, 4, true, true, false}, {2, 2, 6, 4, true, true, false},
+                                                   {0, 0, 8, 6, true, false, false}}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace tessaglyph
