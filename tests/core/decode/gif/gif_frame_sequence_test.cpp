@@ -76,7 +76,7 @@ Bytes Encode(const std::vector<Frame>& frames, int loops) {
     EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height, frame.interlaced,
                      frame.localMap ? MapOf(true).get() : nullptr);
     std::vector<int> rows;
-    for (const auto [first, step] : frame.interlaced ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
+    for (const auto& [first, step] : frame.interlaced ? std::vector<std::pair<int, int>>{{0, 8}, {4, 8}, {2, 4}, {1, 2}}
                                                      : std::vector<std::pair<int, int>>{{0, 1}}) {
       for (int y = first; y < frame.height; y += step) rows.push_back(y);
     }
