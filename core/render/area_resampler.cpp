@@ -23,8 +23,10 @@ AreaResampler::AreaResampler(PixelSource& source, std::int32_t columns, std::int
       lines_(lines),
       width_(static_cast<std::uint64_t>(source.Width())),
       height_(static_cast<std::uint64_t>(source.Height())),
-      reducedRow_(static_cast<std::size_t>(columns)),
-      lineSums_(static_cast<std::size_t>(columns)),
+      narrow_(width_ < static_cast<std::uint64_t>(columns)),
+      reducedRow_(narrow_ ? width_ : static_cast<std::size_t>(columns)),
+      lineSums_(narrow_ ? width_ : static_cast<std::size_t>(columns)),
+      cellSums_(narrow_ ? static_cast<std::size_t>(columns) : 0),
       line_(static_cast<std::size_t>(columns)) {
   PlanColumns();
 }
@@ -61,13 +63,43 @@ bool AreaResampler::ReduceSourceRow(std::int32_t row) {
   const Pixel32* read = source_.Row(row);
   if (read == nullptr) return false;
   const Pixel32* pixels = overBackground_.Of(read, static_cast<std::size_t>(width_));
-  if (mixing_ == Mixing::kLinearLight) {
+  if (narrow_) {
+    KeepPixels(pixels);
+  } else if (mixing_ == Mixing::kLinearLight) {
     ReduceLinear(pixels);
   } else {
     ReduceEncoded(pixels);
   }
   reducedRowIndex_ = row;
   return true;
+}
+
+// Each pixel's channels as they are summed: in linear light or as stored.
+void AreaResampler::KeepPixels(const Pixel32* pixels) {
+  const bool linear = mixing_ == Mixing::kLinearLight;
+  const std::array<std::uint16_t, 256>& table = LinearLight::Table16();
+  for (std::size_t i = 0; i < reducedRow_.size(); ++i) {
+    const Pixel32 p = pixels[i];
+    reducedRow_[i] = linear ? ChannelSums{table[RedOf(p)], table[GreenOf(p)], table[BlueOf(p)], p >> 24}
+                            : ChannelSums{RedOf(p), GreenOf(p), BlueOf(p), p >> 24};
+  }
+}
+
+// The columns' sums weighed into the cells, as a wide picture's rows are.
+void AreaResampler::SpreadAcross() {
+  for (std::size_t x = 0; x < cellSums_.size(); ++x) {
+    const std::size_t first = firstWeight_[x];
+    WideSums sums;
+    for (std::size_t k = first; k < firstWeight_[x + 1]; ++k) {
+      const WideSums& column = lineSums_[static_cast<std::size_t>(firstPixel_[x]) + (k - first)];
+      const Wide weight = weights_[k];
+      sums.red += weight * column.red;
+      sums.green += weight * column.green;
+      sums.blue += weight * column.blue;
+      sums.alpha += weight * column.alpha;
+    }
+    cellSums_[x] = sums;
+  }
 }
 
 // Every pixel looked up; the weights of the pixels inside a cell are whole.
@@ -144,14 +176,15 @@ const CellAverage* AreaResampler::Line(std::int32_t y) {
       lineSums_[x].alpha += weight * reducedRow_[x].alpha;
     }
   }
-  Finish();
+  if (narrow_) SpreadAcross();
+  Finish(narrow_ ? cellSums_ : lineSums_);
   return line_.data();
 }
 
 // Every cell's weights add up to W * H; the means are rounded halves up.
 // Pictures of fewer than 2^46 pixels keep every total, linear light's 16 bits
 // included, within 64 bits, where dividing is several times cheaper.
-void AreaResampler::Finish() {
+void AreaResampler::Finish(const std::vector<WideSums>& cellSums) {
   const Wide area = Wide{width_} * height_;
   const auto mean = [area](Wide total) {
     if (area < (Wide{1} << 46)) {
@@ -166,7 +199,7 @@ void AreaResampler::Finish() {
     return static_cast<std::uint8_t>(std::clamp<Wide>(mean(alpha), 1, 254));
   };
   for (std::size_t x = 0; x < line_.size(); ++x) {
-    const WideSums& sums = lineSums_[x];
+    const WideSums& sums = cellSums[x];
     if (mixing_ == Mixing::kLinearLight) {
       const std::uint8_t red = LinearLight::Encoded16(static_cast<std::uint32_t>(mean(sums.red)));
       const std::uint8_t green = LinearLight::Encoded16(static_cast<std::uint32_t>(mean(sums.green)));

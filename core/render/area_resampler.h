@@ -58,7 +58,9 @@ class AreaResampler {
   bool ReduceSourceRow(std::int32_t row);
   void ReduceEncoded(const Pixel32* pixels);
   void ReduceLinear(const Pixel32* pixels);
-  void Finish();
+  void KeepPixels(const Pixel32* pixels);
+  void SpreadAcross();
+  void Finish(const std::vector<WideSums>& cellSums);
 
   PixelSource& source_;
   RowOverBackground overBackground_;
@@ -72,9 +74,14 @@ class AreaResampler {
   std::vector<std::int32_t> firstPixel_;
   std::vector<std::size_t> firstWeight_;
   std::vector<std::uint32_t> weights_;
-  std::vector<ChannelSums> reducedRow_;  // the latest source row, averaged across
+  // A picture narrower than its cells is summed down its columns first and
+  // spread across the cells once per line, so that a source row costs its
+  // own width, not the width of the text.
+  const bool narrow_;
+  std::vector<ChannelSums> reducedRow_;  // the latest source row, averaged across (or its pixels, when narrow)
   std::int64_t reducedRowIndex_ = -1;
-  std::vector<WideSums> lineSums_;
+  std::vector<WideSums> lineSums_;  // per cell, or per source column when narrow
+  std::vector<WideSums> cellSums_;  // when narrow
   std::vector<CellAverage> line_;
 };
 
