@@ -2,7 +2,8 @@
 // (16384 x 16384), and measures the scan work of JPEG files:
 //   make_hostile_pictures flood BASE.jpg SCANS OUT.jpg   repeat BASE's last scan up to SCANS scans
 //   make_hostile_pictures resize BASE.jpg SIDE OUT.jpg   claim SIDE x SIDE pixels in BASE's frame header
-//   make_hostile_pictures rle-bmp SIDE OUT.bmp           an RLE8 BMP holding only its end marker
+//   make_hostile_pictures rle-bmp WIDTH HEIGHT OUT.bmp   an RLE8 BMP holding only its end marker
+//   make_hostile_pictures tall-png HEIGHT OUT.png        a grey PNG one pixel wide
 //   make_hostile_pictures gif-canvas SIDE OUT.gif        an interlaced one-pixel image on a SIDE x SIDE screen
 //   make_hostile_pictures work FILE.jpg...               scans, block passes and bytes of each file
 #include <algorithm>
@@ -13,6 +14,8 @@
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 namespace {
 
@@ -87,13 +90,13 @@ bool Resize(Bytes jpeg, unsigned side, const char* out) {
   return false;
 }
 
-bool RleBmp(std::uint32_t side, const char* out) {
+bool RleBmp(std::uint32_t width, std::uint32_t height, const char* out) {
   Bytes bmp = {'B', 'M'};
   const std::uint32_t offset = 14 + 40 + 2 * 4;
   PutLittle(bmp, offset + 2, 4);
   PutLittle(bmp, 0, 4);
   PutLittle(bmp, offset, 4);
-  for (const auto& [value, size] : {std::pair{40u, 4}, {side, 4}, {side, 4}, {1u, 2}, {8u, 2}, {1u, 4}, {2u, 4},
+  for (const auto& [value, size] : {std::pair{40u, 4}, {width, 4}, {height, 4}, {1u, 2}, {8u, 2}, {1u, 4}, {2u, 4},
                                    {2835u, 4}, {2835u, 4}, {2u, 4}, {0u, 4}}) {
     PutLittle(bmp, value, size);
   }
@@ -102,6 +105,36 @@ bool RleBmp(std::uint32_t side, const char* out) {
   bmp.push_back(0);
   bmp.push_back(1);  // end of bitmap
   return WriteAll(out, bmp);
+}
+
+void PutBig32(Bytes& out, std::uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+void PutPngChunk(Bytes& png, const char* type, const Bytes& data) {
+  PutBig32(png, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  PutBig32(png, static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+}
+
+bool TallPng(std::uint32_t height, const char* out) {
+  Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes header;
+  PutBig32(header, 1);
+  PutBig32(header, height);
+  header.insert(header.end(), {8, 0, 0, 0, 0});  // 8-bit grey, no interlacing
+  PutPngChunk(png, "IHDR", header);
+  Bytes rows;
+  for (std::uint32_t y = 0; y < height; ++y) rows.insert(rows.end(), {0, 0x80});  // no filter, one grey sample
+  Bytes packed(compressBound(static_cast<uLong>(rows.size())));
+  uLongf packedSize = static_cast<uLongf>(packed.size());
+  if (compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), 9) != Z_OK) return false;
+  packed.resize(packedSize);
+  PutPngChunk(png, "IDAT", packed);
+  PutPngChunk(png, "IEND", {});
+  return WriteAll(out, png);
 }
 
 bool GifCanvas(std::uint32_t side, const char* out) {
@@ -161,7 +194,10 @@ int main(int argc, char** argv) {
   bool done = false;
   if (mode == "flood" && argc == 5) done = Flood(ReadAll(argv[2]), std::atoi(argv[3]), argv[4]);
   if (mode == "resize" && argc == 5) done = Resize(ReadAll(argv[2]), static_cast<unsigned>(std::atoi(argv[3])), argv[4]);
-  if (mode == "rle-bmp" && argc == 4) done = RleBmp(static_cast<std::uint32_t>(std::atoi(argv[2])), argv[3]);
+  if (mode == "rle-bmp" && argc == 5) {
+    done = RleBmp(static_cast<std::uint32_t>(std::atol(argv[2])), static_cast<std::uint32_t>(std::atol(argv[3])), argv[4]);
+  }
+  if (mode == "tall-png" && argc == 4) done = TallPng(static_cast<std::uint32_t>(std::atol(argv[2])), argv[3]);
   if (mode == "gif-canvas" && argc == 4) done = GifCanvas(static_cast<std::uint32_t>(std::atoi(argv[2])), argv[3]);
   if (mode == "work" && argc > 2) {
     for (int i = 2; i < argc; ++i) PrintWork(argv[i]);
