@@ -26,6 +26,7 @@
 #include "output/output_target.h"
 #include "output/quoted_name.h"
 #include "output/same_file.h"
+#include "picture/picture_error.h"
 
 namespace tessaglyph {
 namespace {
@@ -155,7 +156,7 @@ bool BatchConverter::OutputDirectoryUsable() {
   if (!options_.outputDirectory) return true;
   std::string error;
   const int folder = OutputTarget::OpenFolder(*options_.outputDirectory, error);
-  if (folder >= 0 && ::faccessat(folder, ".", X_OK, AT_EACCESS) != 0) error = std::strerror(errno);
+  if (folder >= 0 && ::faccessat(folder, ".", X_OK, AT_EACCESS) != 0) error = ErrnoText(errno);
   if (folder >= 0) ::close(folder);
   if (folder >= 0 && error.empty()) return true;
   auto lock = progress_.LockForMessage();
@@ -417,7 +418,7 @@ bool BatchConverter::Play(std::size_t index, const DirectOutput& out, std::strin
   const std::string& picture = options_.pictures[index];
   const int fd = output == "-" ? ::dup(STDOUT_FILENO) : ::open(output.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    error = "cannot write " + OutputName(output) + ": " + std::strerror(errno);
+    error = "cannot write " + OutputName(output) + ": " + ErrnoText(errno);
     return false;
   }
   DecodeOptions decode = DecodeOptionsFor(options_);
