@@ -235,9 +235,13 @@ bool BatchConverter::Convert(std::size_t index) {
 bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened,
                                  TextSize& size, std::string& error) {
   if (options_.frame && *options_.frame != 0) {
-    if (!OpenFrame(picture, opened, error)) return false;
-    size = SizeFor(opened.source->Width(), opened.source->Height(), direct);
-    return true;
+    const std::optional<std::uint32_t> frame = ChosenFrame(picture, error);
+    if (!frame) return false;
+    if (*frame != 0) {
+      if (!OpenFrame(picture, *frame, opened, error)) return false;
+      size = SizeFor(opened.source->Width(), opened.source->Height(), direct);
+      return true;
+    }
   }
   std::optional<TextSize> planned;
   DecodeOptions decode = DecodeOptionsFor(options_);
@@ -273,10 +277,11 @@ TextSize BatchConverter::SizeFor(std::int32_t width, std::int32_t height, const 
 // A terminal gets line feeds unless the line ending was chosen. An HTML page
 // is named after the picture.
 bool BatchConverter::Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct,
-                            ByteSink& out) {
+                            ByteSink& out, std::uint32_t framesOfPicture) {
   const bool toTerminal = direct && direct->IsTerminal();
   const TextRenderer renderer(options_.EffectiveLineEnding(toTerminal), options_.ramp, style_);
-  const auto rowDone = [this, rows = size.lines] { progress_.RowDone(rows); };
+  const auto rows = static_cast<std::int32_t>(std::min<std::int64_t>(INT32_MAX, std::int64_t{size.lines} * framesOfPicture));
+  const auto rowDone = [this, rows] { progress_.RowDone(rows); };
   const std::string title = picture == "-" ? "standard input" : std::filesystem::path(picture).filename().string();
   if (!renderer.WriteStart(out, title)) return false;
   if (!options_.noHeader && !renderer.WriteHeader(out)) return false;
@@ -353,28 +358,33 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
   return true;
 }
 
-// The frame --frame asks for, composed through the frames before it.
-bool BatchConverter::OpenFrame(const std::string& picture, OpenedPicture& opened, std::string& error) {
-  if (picture == "-") {
-    error = "--frame chooses among the frames of a file, and standard input gives only the first";
-    return false;
-  }
-  DecodeOptions decode = DecodeOptionsFor(options_);
-  decode.memory = &memory_;
-  const std::uint32_t count = CountFramesOfFile(picture, decode);
+// The frame --frame names, counted from the start; nothing, with error
+// set, when the picture has no such frame.
+std::optional<std::uint32_t> BatchConverter::ChosenFrame(const std::string& picture, std::string& error) const {
+  const std::uint32_t count = picture == "-" ? 1 : CountFramesOfFile(picture, DecodeOptionsFor(options_));
   const std::int64_t frame = *options_.frame < 0 ? count + *options_.frame : *options_.frame;
-  if (frame < 0 || frame >= count) {
+  if (frame >= 0 && frame < count) return static_cast<std::uint32_t>(frame);
+  if (picture == "-") {
+    error = "--frame chooses among the frames of a file; from standard input only the first is read";
+  } else {
     error = "it has " + std::to_string(count) + (count == 1 ? " frame" : " frames") + ": --frame takes 0 to " +
             std::to_string(count - 1) + ", or -1 to -" + std::to_string(count);
-    return false;
   }
+  return std::nullopt;
+}
+
+// That frame, composed through the frames before it.
+bool BatchConverter::OpenFrame(const std::string& picture, std::uint32_t frame, OpenedPicture& opened,
+                               std::string& error) {
+  DecodeOptions decode = DecodeOptionsFor(options_);
+  decode.memory = &memory_;
   OpenedFrames frames = OpenFrameSequenceFile(picture, decode);
   if (!frames.frames) {
     error = frames.error.sentence;
     return false;
   }
   auto source = std::make_unique<FrameCanvasSource>(std::move(frames.frames));
-  for (std::int64_t composed = 0; composed <= frame; ++composed) {
+  for (std::uint32_t composed = 0; composed <= frame; ++composed) {
     if (!source->Frames().Next()) {
       error = source->Warning().empty() ? "frame " + std::to_string(frame) + " cannot be read" : source->Warning();
       return false;
@@ -401,7 +411,7 @@ bool BatchConverter::WriteEveryFrame(std::size_t index, std::string& error) {
   for (std::uint32_t frame = 0; canvas.Frames().Next(); ++frame) {
     const std::string output = FrameWriter::NameOf(outputs_[index], frame, count);
     auto out = OutputFile::Create(output, Rules(), error);
-    if (!out || !Render(picture, canvas, size, nullptr, *out) || !out->Commit(error)) {
+    if (!out || !Render(picture, canvas, size, nullptr, *out, count) || !out->Commit(error)) {
       if (out && error.empty()) error = out->Error();
       if (error == OutputFile::kNotAnEarlierText) error += " (-f replaces it)";
       error = "cannot write " + QuotedName(output) + ": " + error;

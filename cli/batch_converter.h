@@ -30,12 +30,15 @@ class BatchConverter {
  private:
   void Worker();
   bool Convert(std::size_t index);
-  bool Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out);
+  // framesOfPicture: how many frames of one picture the progress counts.
+  bool Render(const std::string& picture, PixelSource& pixels, TextSize size, const DirectOutput* direct, ByteSink& out,
+              std::uint32_t framesOfPicture = 1);
   bool WriteToFile(std::size_t index, std::string& error);
   bool WriteDirectly(std::size_t index, std::string& error);
   bool WriteEveryFrame(std::size_t index, std::string& error);
   bool Play(std::size_t index, const DirectOutput& out, std::string& error);
-  bool OpenFrame(const std::string& picture, OpenedPicture& opened, std::string& error);
+  std::optional<std::uint32_t> ChosenFrame(const std::string& picture, std::string& error) const;
+  bool OpenFrame(const std::string& picture, std::uint32_t frame, OpenedPicture& opened, std::string& error);
   void NoteFrames(std::size_t index);
   bool OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened, TextSize& size,
                    std::string& error);
