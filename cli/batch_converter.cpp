@@ -435,7 +435,15 @@ bool BatchConverter::Play(std::size_t index, const DirectOutput& out, std::strin
   decode.memory = &memory_;
   decode.decodeAhead = false;
   const TextRenderer renderer(LineEnding::kLf, options_.ramp, style_);
-  AnimationPlayer player(fd, renderer, [&](std::int32_t width, std::int32_t height) { return SizeFor(width, height, &out); });
+  // A picture as tall as the terminal would scroll its top line away under
+  // the cursor's line, and drawing over it would then miss by one.
+  const auto sizeFor = [&](std::int32_t width, std::int32_t height) {
+    const TextSize size = SizeFor(width, height, &out);
+    const std::optional<DirectOutput::TerminalCells> cells = out.TerminalSize();
+    if (options_.columns || options_.lines || !cells || size.lines < cells->lines) return size;
+    return TextSize::Fit(width, height, cells->columns, std::max(1, cells->lines - 1), options_.cellAspect);
+  };
+  AnimationPlayer player(fd, renderer, sizeFor);
   std::string warning;
   const bool played = player.Play(picture, decode, options_.loops, warning, error);
   ::close(fd);

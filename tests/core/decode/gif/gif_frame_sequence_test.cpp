@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          {5, 4, 3, 3, DISPOSE_DO_NOT, 2, true}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(GifFrames, ADamagedLaterFrameEndsTheAnimationAtTheLastGoodOne) {
+TEST(GifFrames, ADamagedLaterFrameEndsTheAnimationAndTooManyOrTooLargeAreRefused) {
   const std::vector<Frame> frames = {{0, 0, 6, 5, DISPOSE_DO_NOT}, {0, 0, 6, 5, DISPOSE_DO_NOT}, {0, 0, 6, 5, DISPOSE_DO_NOT}};
   Bytes bytes = Encode(frames, 0);
   bytes.resize(bytes.size() - 6);  // into the last image's data
@@ -169,6 +169,9 @@ TEST(GifFrames, ADamagedLaterFrameEndsTheAnimationAtTheLastGoodOne) {
   DecodeOptions small;
   small.maxPixels = 20;
   EXPECT_EQ(OpenFrameSequenceFile(Write(folder, Encode(frames, 0)), small).error.kind, PictureErrorKind::kOverLimit);
+  const std::vector<Frame> tooMany(FrameSequence::kMaxFrames + 1, Frame{0, 0, 1, 1, DISPOSE_DO_NOT});
+  const OpenedFrames refused = OpenFrameSequenceFile(Write(folder, Encode(tooMany, 0)), DecodeOptions{});
+  EXPECT_EQ(refused.error.sentence, "the GIF holds more than 100000 frames, more than any animation needs");
 }
 
 }  // namespace
