@@ -118,7 +118,8 @@ bool AnimationPlayer::PlayOnce(const std::string& path, const DecodeOptions& opt
   FrameSequence& frames = canvas.Frames();
   const TextSize size = sizeFor_(frames.Width(), frames.Height());
   auto due = std::chrono::steady_clock::now();
-  while (frames.Next()) {
+  std::uint32_t shown = 0;
+  for (; frames.Next(); ++shown) {
     StringSink text;
     if (!renderer_.WritePicture(canvas, size, text, [] {})) {
       error = canvas.Error();
@@ -132,10 +133,10 @@ bool AnimationPlayer::PlayOnce(const std::string& path, const DecodeOptions& opt
     due = std::chrono::steady_clock::now() + ShownFor(frames.DelayMs());
   }
   std::this_thread::sleep_until(due);
-  if (!frames.Warning().empty()) {
-    warning = frames.Warning();
-    stop = true;
-  }
+  warning = frames.Warning();
+  // A damaged frame would end every loop early; a file with no frame to show
+  // would loop without a pause.
+  stop = !warning.empty() || shown == 0;
   return true;
 }
 

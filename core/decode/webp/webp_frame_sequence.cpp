@@ -50,7 +50,30 @@ bool ReadExactly(ByteSource& bytes, std::size_t length, std::uint8_t* out) {
   return true;
 }
 
+// All alpha bits set: one pass the compiler runs many pixels at a time.
+bool Opaque(const Pixel32* pixels, std::size_t count) {
+  Pixel32 all = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < count; ++i) all &= pixels[i];
+  return AlphaOf(all) == 0xFF;
+}
+
 }  // namespace
+
+// An opaque frame is shown from the decoder's own canvas, which stays as it
+// is until the next frame; one with any transparency is laid over the
+// background in a copy, since the decoder blends the next frame onto it.
+void WebpFrameSequence::ShowFrame(const Pixel32* composed) {
+  if (!background_ || Opaque(composed, canvas_.size())) {
+    shown_ = composed;
+    return;
+  }
+  std::memcpy(canvas_.data(), composed, canvas_.size() * sizeof(Pixel32));
+  for (std::int32_t y = 0; y < height_; ++y) {
+    LayRowOver(canvas_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
+               static_cast<std::size_t>(width_), background_);
+  }
+  shown_ = canvas_.data();
+}
 
 std::uint32_t WebpFrameSequence::CountFrames(ByteSource& bytes) {
   std::uint8_t riff[kRiffHeaderBytes];
@@ -118,6 +141,7 @@ std::optional<PictureError> WebpFrameSequence::Start(ByteSource& bytes, const De
   decoder_ = WebPAnimDecoderNew(&data, &decoderOptions);
   if (decoder_ == nullptr) return PictureError::Damaged("WebP", "its frames cannot be read");
   canvas_.assign(pixels, background_.value_or(kTransparentPixel));
+  shown_ = canvas_.data();
   return std::nullopt;
 }
 
@@ -131,11 +155,7 @@ bool WebpFrameSequence::Next() {
     composed_ = frames_;
     return false;
   }
-  std::memcpy(canvas_.data(), pixels, canvas_.size() * sizeof(Pixel32));
-  for (std::int32_t y = 0; y < height_; ++y) {
-    LayRowOver(canvas_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
-               static_cast<std::size_t>(width_), background_);
-  }
+  ShowFrame(reinterpret_cast<const Pixel32*>(pixels));
   delayMs_ = static_cast<std::uint32_t>(std::max(timestamp - timestamp_, 0));
   timestamp_ = timestamp;
   ++composed_;

@@ -37,13 +37,14 @@ class WebpFrameSequence final : public FrameSequence {
   std::uint32_t FrameCount() const override { return frames_; }
   std::uint32_t Loops() const override { return loops_; }
   bool Next() override;
-  const Pixel32* Canvas() const override { return canvas_.data(); }
+  const Pixel32* Canvas() const override { return shown_; }
   std::uint32_t DelayMs() const override { return delayMs_; }
   const std::string& Warning() const override { return warning_; }
 
  private:
   WebpFrameSequence() = default;
   std::optional<PictureError> Start(ByteSource& bytes, const DecodeOptions& options);
+  void ShowFrame(const Pixel32* composed);
 
   std::vector<std::uint8_t> file_;  // the decoder reads it for as long as it lives
   WebPAnimDecoder* decoder_ = nullptr;
@@ -54,7 +55,8 @@ class WebpFrameSequence final : public FrameSequence {
   std::int32_t height_ = 0;
   std::uint32_t frames_ = 0;
   std::uint32_t loops_ = 0;
-  std::vector<Pixel32> canvas_;
+  std::vector<Pixel32> canvas_;  // a frame with transparency, laid over the background
+  const Pixel32* shown_ = nullptr;
   int timestamp_ = 0;
   std::uint32_t delayMs_ = 0;
   std::uint32_t composed_ = 0;

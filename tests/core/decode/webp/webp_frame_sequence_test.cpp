@@ -24,6 +24,7 @@ struct Frame {
   bool blend;
   bool disposeToBackground;
   bool partialAlpha;  // alpha of every level, else only clear and opaque
+  bool opaque = false;  // no alpha at all
 };
 
 struct Case {
@@ -39,7 +40,9 @@ Bytes Samples(const Frame& frame, unsigned seed) {
   Bytes samples(static_cast<std::size_t>(frame.width) * frame.height * 4);
   for (std::size_t i = 0; i < samples.size(); ++i) {
     const unsigned value = random() & 0xFF;
-    samples[i] = static_cast<std::uint8_t>(i % 4 != 3 ? value : frame.partialAlpha ? value : value < 100 ? 0 : 255);
+    samples[i] = static_cast<std::uint8_t>(i % 4 != 3 ? value
+                                           : frame.opaque || (!frame.partialAlpha && value >= 100) ? 255
+                                           : frame.partialAlpha ? value : 0);
   }
   return samples;
 }
@@ -128,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"Blend", {{0, 0, 8, 6, true, false, false}, {2, 2, 5, 3, true, false, false}}},
                       Case{"NoBlend", {{0, 0, 8, 6, false, false, true}, {2, 0, 4, 6, false, false, true},
                                        {0, 2, 3, 3, true, false, false}}},
+                      Case{"Opaque", {{0, 0, 8, 6, false, false, false, true}, {2, 2, 4, 2, true, false, false, true}}},
                       Case{"DisposeToBackground", {{0, 0, 6, 4, true, true, false}, {2, 2, 6, 4, true, true, false},
                                                    {0, 0, 8, 6, true, false, false}}}),
     [](const auto& info) { return std::string(info.param.name); });
