@@ -73,6 +73,10 @@ Bytes Encode(const std::vector<Frame>& frames, int loops) {
     GifByteType block[4];
     EGifGCBToExtension(&control, block);
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, block);
+    // giflib drops the last image's own colour map without freeing it when
+    // the next has none.
+    GifFreeMapObject(gif->Image.ColorMap);
+    gif->Image.ColorMap = nullptr;
     EGifPutImageDesc(gif, frame.left, frame.top, frame.width, frame.height, frame.interlaced,
                      frame.localMap ? MapOf(true).get() : nullptr);
     std::vector<int> rows;
