@@ -104,15 +104,18 @@ std::vector<std::vector<Pixel32>> Reference(const std::vector<Frame>& frames) {
   return composed;
 }
 
+std::string Write(const testing::TempFolder& folder, const Bytes& bytes) {
+  const std::string path = folder / "anim.webp";
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return path;
+}
+
 class WebpFrames : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WebpFrames, ComposeAsTheirBlendAndDisposeFlagsSay) {
   const std::vector<Frame>& frames = GetParam().frames;
   testing::TempFolder folder;
-  const std::string path = folder / "anim.webp";
-  const Bytes bytes = Encode(frames);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  OpenedFrames opened = OpenFrameSequenceFile(path, DecodeOptions{});
+  OpenedFrames opened = OpenFrameSequenceFile(Write(folder, Encode(frames)), DecodeOptions{});
   ASSERT_TRUE(opened.frames) << opened.error.sentence;
   EXPECT_EQ(opened.frames->FrameCount(), frames.size());
   EXPECT_EQ(opened.frames->Loops(), 2u);
@@ -135,6 +138,17 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"DisposeToBackground", {{0, 0, 6, 4, true, true, false}, {2, 2, 6, 4, true, true, false},
                                                    {0, 0, 8, 6, true, false, false}}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WebpFrames, ADamagedLaterFrameEndsTheAnimationAtTheLastGoodOne) {
+  Bytes bytes = Encode({{0, 0, 8, 6, false, false, true}, {0, 0, 8, 6, false, false, true}});
+  std::fill(bytes.end() - 60, bytes.end() - 2, 0xFF);  // inside the last frame's bitstream
+  testing::TempFolder folder;
+  OpenedFrames opened = OpenFrameSequenceFile(Write(folder, bytes), DecodeOptions{});
+  ASSERT_TRUE(opened.frames) << opened.error.sentence;
+  EXPECT_TRUE(opened.frames->Next());
+  EXPECT_FALSE(opened.frames->Next());
+  EXPECT_EQ(opened.frames->Warning(), "damaged WebP: frame 2 cannot be decoded; the animation ends at frame 1");
+}
 
 }  // namespace
 }  // namespace tessaglyph
