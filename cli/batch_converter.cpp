@@ -32,7 +32,7 @@ namespace tessaglyph {
 namespace {
 
 unsigned JobCount(const CliOptions& options, std::size_t pictures) {
-  unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+  unsigned jobs = options.jobs != 0 ? options.jobs : CoreShare::Cores();
   return static_cast<unsigned>(std::min<std::size_t>(jobs, pictures));
 }
 
@@ -41,13 +41,11 @@ bool IsReadableFile(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), R_OK) == 0;
 }
 
-// With fewer pictures at once than cores, each picture's decoding runs on a
-// core of its own while its text is rendered and written on another.
 DecodeOptions DecodeOptionsFor(const CliOptions& options) {
   DecodeOptions decode;
   if (options.maxPixels != 0) decode.maxPixels = options.maxPixels;
   decode.howToRaiseMaxPixels = "--max-pixels raises it";
-  decode.decodeAhead = JobCount(options, options.pictures.size()) < std::thread::hardware_concurrency();
+  decode.reserveDecodeAhead = CoreShare::Cores() > 1;
   // Transparency reaches the renderer, which lays it on --background and
   // leaves wholly transparent cells to the terminal.
   decode.background = std::nullopt;
@@ -112,7 +110,9 @@ BatchConverter::BatchConverter(const CliOptions& options)
       progress_(options.pictures.size(), !options.quiet && !TextGoesToProgressTerminal(options)),
       refused_(options.pictures.size(), 0),
       converted_(options.pictures.size(), 0),
-      frameCounts_(options.pictures.size(), 1) {
+      frameCounts_(options.pictures.size(), 1),
+      decodeAhead_(options.pictures.size(), 0),
+      cores_(CoreShare::Cores(), JobCount(options, options.pictures.size())) {
   for (std::size_t i = 0; i < options.pictures.size(); ++i) {
     outputs_.push_back(OutputPathFor(i));
     if (const std::optional<FileId> id = PictureId(options.pictures[i])) {
@@ -202,9 +202,16 @@ void BatchConverter::Refuse(std::size_t index, const std::string& reason) {
 
 void BatchConverter::Worker() {
   for (std::size_t index = next_++; index < options_.pictures.size(); index = next_++) {
-    if (!refused_[index]) converted_[index] = Convert(index) ? 1 : 0;
+    if (!refused_[index]) {
+      // Chosen per picture: the last pictures of a batch find cores that
+      // the first ones had to share.
+      const CoreShare::Helper helper(cores_);
+      decodeAhead_[index] = helper.Granted() ? 1 : 0;
+      converted_[index] = Convert(index) ? 1 : 0;
+    }
     progress_.PictureDone();
   }
+  cores_.JobDone();
 }
 
 bool BatchConverter::Convert(std::size_t index) {
@@ -232,8 +239,9 @@ bool BatchConverter::Convert(std::size_t index) {
 
 // A JPEG asks for its text's size before it decodes, to decode at a reduced
 // scale; other pictures are sized once open.
-bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened,
-                                 TextSize& size, std::string& error) {
+bool BatchConverter::OpenPicture(std::size_t index, const DirectOutput* direct, OpenedPicture& opened, TextSize& size,
+                                 std::string& error) {
+  const std::string& picture = options_.pictures[index];
   if (options_.frame && *options_.frame != 0) {
     const std::optional<std::uint32_t> frame = ChosenFrame(picture, error);
     if (!frame) return false;
@@ -245,6 +253,7 @@ bool BatchConverter::OpenPicture(const std::string& picture, const DirectOutput*
   }
   std::optional<TextSize> planned;
   DecodeOptions decode = DecodeOptionsFor(options_);
+  decode.decodeAhead = decodeAhead_[index] != 0;
   decode.memory = &memory_;
   decode.averagedSize = [&](std::int32_t width, std::int32_t height) {
     planned = SizeFor(width, height, direct);
@@ -307,14 +316,14 @@ bool BatchConverter::WriteToFile(std::size_t index, std::string& error) {
   // problem of its output.
   OpenedPicture opened;
   TextSize size;
-  if (!IsReadableFile(picture) && !OpenPicture(picture, nullptr, opened, size, error)) return false;
+  if (!IsReadableFile(picture) && !OpenPicture(index, nullptr, opened, size, error)) return false;
   auto out = OutputFile::Create(output, Rules(), error);
   if (!out) {
     if (error == OutputFile::kNotAnEarlierText) error += " (-f replaces it)";
     error = "cannot write " + QuotedName(output) + ": " + error;
     return false;
   }
-  if (!opened.source && !OpenPicture(picture, nullptr, opened, size, error)) return false;
+  if (!opened.source && !OpenPicture(index, nullptr, opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
   if (!Render(picture, pixels, size, nullptr, *out) && out->Error().empty()) {
     error = pixels.Error();  // the picture failed part-way, not the file
@@ -336,7 +345,7 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
   const std::string& picture = options_.pictures[index];
   OpenedPicture opened;
   TextSize size;
-  if (picture != "-" && !IsReadableFile(picture) && !OpenPicture(picture, nullptr, opened, size, error)) return false;
+  if (picture != "-" && !IsReadableFile(picture) && !OpenPicture(index, nullptr, opened, size, error)) return false;
   const std::optional<std::chrono::seconds> stallLimit =
       options_.pipeTimeout != 0 ? std::optional(std::chrono::seconds(options_.pipeTimeout)) : std::nullopt;
   const std::unique_ptr<DirectOutput> out = DirectOutput::Open(output, stallLimit, error);
@@ -347,7 +356,7 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
   const bool plays = out->IsTerminal() && frameCounts_[index] > 1 && options_.animate.value_or(true) &&
                      !options_.frame && options_.format != OutputFormat::kHtml;
   if (plays) return Play(index, *out, error);
-  if (!opened.source && !OpenPicture(picture, out.get(), opened, size, error)) return false;
+  if (!opened.source && !OpenPicture(index, out.get(), opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
   if (!Render(picture, pixels, size, out.get(), *out) || !out->Finish()) {
     error = out->Error().empty() ? pixels.Error() : "cannot write " + OutputName(output) + ": " + out->Error();

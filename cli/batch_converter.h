@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli_options.h"
+#include "core_share.h"
 #include "decode/opened_picture.h"
 #include "output/direct_output.h"
 #include "output/output_file.h"
@@ -40,7 +41,7 @@ class BatchConverter {
   std::optional<std::uint32_t> ChosenFrame(const std::string& picture, std::string& error) const;
   bool OpenFrame(const std::string& picture, std::uint32_t frame, OpenedPicture& opened, std::string& error);
   void NoteFrames(std::size_t index);
-  bool OpenPicture(const std::string& picture, const DirectOutput* direct, OpenedPicture& opened, TextSize& size,
+  bool OpenPicture(std::size_t index, const DirectOutput* direct, OpenedPicture& opened, TextSize& size,
                    std::string& error);
   TextSize SizeFor(std::int32_t width, std::int32_t height, const DirectOutput* direct) const;
   OutputRules Rules() const;
@@ -60,6 +61,8 @@ class BatchConverter {
   std::vector<char> refused_;    // another picture already writes that output
   std::vector<char> converted_;
   std::vector<std::uint32_t> frameCounts_;  // of each picture, 1 for a still one
+  std::vector<char> decodeAhead_;  // the picture has a helper thread of its own
+  CoreShare cores_;
   std::atomic<std::size_t> next_{0};
 };
 

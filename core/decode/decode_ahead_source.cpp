@@ -52,7 +52,7 @@ DecodeAheadSource::DecodeAheadSource(std::unique_ptr<PixelSource> inner, const s
       cancel_(cancel),
       warning_(inner_->Warning()) {
   try {
-    ring_.resize(static_cast<std::size_t>(RingBytes(width_, height_) / sizeof(Pixel32)));
+    ring_.reset(new Pixel32[static_cast<std::size_t>(RingBytes(width_, height_) / sizeof(Pixel32))]);
   } catch (const std::bad_alloc&) {
     failedRow_ = 0;
     innerError_ = "not enough memory to decode ahead";
@@ -87,7 +87,7 @@ WorkingPicture DecodeAheadSource::TakeWholePicture() {
 
 Pixel32* DecodeAheadSource::Slot(std::int64_t batch) {
   const std::size_t slotPixels = static_cast<std::size_t>(rowsPerBatch_) * static_cast<std::size_t>(width_);
-  return ring_.data() + static_cast<std::size_t>(batch % ringBatches_) * slotPixels;
+  return ring_.get() + static_cast<std::size_t>(batch % ringBatches_) * slotPixels;
 }
 
 // Nothing thrown on the helper may escape it: that would end the process.

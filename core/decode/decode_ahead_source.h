@@ -6,7 +6,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "decode/decode_options.h"
 #include "picture/pixel_source.h"
@@ -62,7 +61,7 @@ class DecodeAheadSource : public PixelSource {
   const std::int32_t rowsPerBatch_;
   const std::int64_t batches_;
   const std::int64_t ringBatches_;
-  std::vector<Pixel32> ring_;
+  std::unique_ptr<Pixel32[]> ring_;  // left unset: every row is decoded before it is read
   const std::atomic<bool>* cancel_;
 
   std::mutex mutex_;

@@ -47,7 +47,7 @@ std::optional<PictureError> DecodeOptions::Reserve(const std::string& format, st
                                          ? static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) *
                                                sizeof(Pixel32)
                                          : 0;
-  const std::uint64_t ringBytes = decodeAhead ? DecodeAheadSource::RingBytes(width, height) : 0;
+  const std::uint64_t ringBytes = decodeAhead || reserveDecodeAhead ? DecodeAheadSource::RingBytes(width, height) : 0;
   const std::uint64_t total = decoderBytes + ringBytes + pictureBytes;
   const std::string what = format + " of " + std::to_string(width) + "x" + std::to_string(height) + " pixels";
   std::string refusal;

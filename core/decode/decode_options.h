@@ -39,6 +39,10 @@ struct DecodeOptions {
   // Rows are decoded on a helper thread a few batches ahead of the reader:
   // worth it only where a core would otherwise stand idle.
   bool decodeAhead = false;
+  // The helper's ring counted even when decodeAhead is not set, for a caller
+  // that chooses helpers by the machine's load: the memory a picture is
+  // said to need then does not change with that load.
+  bool reserveDecodeAhead = false;
 
   // Shared by every conversion that runs at once; without one, each picture
   // is held to the default budget alone.
