@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "animation_assembly.h"
 #include "picture/over_background.h"
 #include "support/streamed_road.h"
 
@@ -77,13 +78,7 @@ Bytes Animated(const Bytes& firstFrame, int x, int y, const Bytes& secondFrame, 
     info.blend_method = WEBP_MUX_NO_BLEND;
     EXPECT_EQ(WebPMuxPushFrame(mux, &info, 1), WEBP_MUX_OK);
   }
-  EXPECT_EQ(WebPMuxSetCanvasSize(mux, canvasWidth, canvasHeight), WEBP_MUX_OK);
-  WebPData assembled{};
-  EXPECT_EQ(WebPMuxAssemble(mux, &assembled), WEBP_MUX_OK);
-  Bytes bytes(assembled.bytes, assembled.bytes + assembled.size);
-  WebPDataClear(&assembled);
-  WebPMuxDelete(mux);
-  return bytes;
+  return testing::AssembleAnimation(mux, canvasWidth, canvasHeight);
 }
 
 struct Case {

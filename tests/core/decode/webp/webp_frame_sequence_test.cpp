@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decode/frame_sequence_opener.h"
+#include "animation_assembly.h"
 #include "picture/over_background.h"
 #include "support/test_files.h"
 
@@ -69,13 +70,7 @@ Bytes Encode(const std::vector<Frame>& frames) {
     info.dispose_method = frame.disposeToBackground ? WEBP_MUX_DISPOSE_BACKGROUND : WEBP_MUX_DISPOSE_NONE;
     EXPECT_EQ(WebPMuxPushFrame(mux, &info, 1), WEBP_MUX_OK);
   }
-  EXPECT_EQ(WebPMuxSetCanvasSize(mux, kCanvasWidth, kCanvasHeight), WEBP_MUX_OK);
-  WebPData assembled{};
-  EXPECT_EQ(WebPMuxAssemble(mux, &assembled), WEBP_MUX_OK);
-  Bytes bytes(assembled.bytes, assembled.bytes + assembled.size);
-  WebPDataClear(&assembled);
-  WebPMuxDelete(mux);
-  return bytes;
+  return testing::AssembleAnimation(mux, kCanvasWidth, kCanvasHeight);
 }
 
 // The canvas starts clear; a blended frame's clear pixels leave what is
