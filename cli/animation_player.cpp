@@ -1,5 +1,6 @@
 #include "animation_player.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -22,12 +23,36 @@ constexpr char kRestoreTerminal[] = "\x1b[0m\x1b[?25h";
 
 volatile std::sig_atomic_t playingFd = -1;
 
-extern "C" void RestoreAndDie(int signal) {
+// Set when Ctrl-Z stopped the play: the terminal was restored for the shell,
+// and the frames go on below whatever the shell printed meanwhile.
+volatile std::sig_atomic_t suspended = 0;
+
+void RestoreTerminalNow() {
   if (playingFd >= 0) {
     [[maybe_unused]] const ssize_t written = ::write(playingFd, kRestoreTerminal, sizeof kRestoreTerminal - 1);
   }
+}
+
+extern "C" void RestoreAndDie(int signal) {
+  RestoreTerminalNow();
   std::signal(signal, SIG_DFL);
   std::raise(signal);
+}
+
+// The stop itself is the default action, taken as this handler returns; the
+// player takes the terminal back when it runs again.
+extern "C" void RestoreAndStop(int signal) {
+  RestoreTerminalNow();
+  suspended = 1;
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+void CatchStop() {
+  struct sigaction action {};
+  action.sa_handler = RestoreAndStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTSTP, &action, nullptr);
 }
 
 constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -42,17 +67,37 @@ class TerminalGuard {
     action.sa_handler = RestoreAndDie;
     sigemptyset(&action.sa_mask);
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &action, &former_[i]);
+    sigaction(SIGTSTP, nullptr, &formerStop_);
+    CatchStop();
   }
   ~TerminalGuard() {
     for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &former_[i], nullptr);
+    sigaction(SIGTSTP, &formerStop_, nullptr);
     playingFd = -1;
+    suspended = 0;
   }
   TerminalGuard(const TerminalGuard&) = delete;
   TerminalGuard& operator=(const TerminalGuard&) = delete;
 
  private:
   struct sigaction former_[std::size(kEndingSignals)] {};
+  struct sigaction formerStop_ {};
 };
+
+// After Ctrl-Z and fg: Ctrl-Z is caught again and the cursor hidden again,
+// with Ctrl-Z held off in between so it cannot land between the two.
+bool ResumeAfterStop(int fd) {
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTSTP);
+  sigset_t former;
+  pthread_sigmask(SIG_BLOCK, &stop, &former);
+  suspended = 0;
+  CatchStop();
+  const bool hidden = ::write(fd, kHideCursor, sizeof kHideCursor - 1) == sizeof kHideCursor - 1;
+  pthread_sigmask(SIG_SETMASK, &former, nullptr);
+  return hidden;
+}
 
 class StringSink : public ByteSink {
  public:
@@ -95,6 +140,10 @@ bool AnimationPlayer::WriteAll(std::string_view bytes) {
 // Back to the picture's first line, then each line rewritten where it
 // changed and stepped over where it did not.
 bool AnimationPlayer::Draw(const std::string& text) {
+  if (suspended) {
+    if (!ResumeAfterStop(fd_)) return false;
+    shown_.clear();
+  }
   std::vector<std::string> lines = SplitLines(text);
   std::string out;
   if (!shown_.empty()) out += "\r\x1b[" + std::to_string(shown_.size()) + "A";

@@ -18,7 +18,8 @@ namespace tessaglyph {
 // slept away. The cursor is hidden while playing; it is shown again and the
 // colours reset when the animation ends, when the terminal goes away, and on
 // SIGINT, SIGTERM or SIGHUP (after which the signal ends the program as it
-// would have). The frames are composed again for each loop, so memory holds
+// would have), and before Ctrl-Z stops it (after fg the frames go on below
+// what the shell printed). The frames are composed again for each loop, so memory holds
 // one canvas and two frames' text.
 class AnimationPlayer {
  public:

@@ -67,9 +67,10 @@ TEST(CliAnimationTest, FirstFrameNotedFramesChosenAndNamed) {
   EXPECT_EQ(ReadFile(into / "anim.001.ans"), "XXXX\nXXXX\n");
 }
 
-// Played for ever on a pseudo-terminal until SIGINT: the cursor comes back
-// and the colours are reset, and the signal still ends the converter.
-TEST(CliAnimationTest, SigintWhilePlayingRestoresTheTerminal) {
+// Played for ever on a pseudo-terminal: Ctrl-Z gives the shell the cursor
+// and colours back and fg hides the cursor again; SIGINT then restores the
+// terminal, and the signal still ends the converter.
+TEST(CliAnimationTest, StopAndSigintWhilePlayingRestoreTheTerminal) {
   TempFolder folder;
   const std::string gif = SolidFramesGif(folder, 3);
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -81,10 +82,25 @@ TEST(CliAnimationTest, SigintWhilePlayingRestoresTheTerminal) {
   ::tcsetattr(terminal, TCSANOW, &raw);
   CliProcess converter({"--loops", "0", "--format", "ansi", "-o", "-", gif}, -1, 0, -1, terminal);
   ::close(terminal);
+  const std::string restore = "\x1b[0m\x1b[?25h";
+  const std::string hide = "\x1b[?25l";
+  // Each step waits, from where the last one was taken, for what the
+  // converter must write before the next signal is sent.
+  const struct Step {
+    std::string awaited;
+    std::size_t times;
+    int signal;
+  } steps[] = {{"\n", 6, SIGTSTP}, {restore, 1, SIGCONT}, {hide, 1, SIGINT}};
+  const auto count = [](const std::string& text, std::size_t from, const std::string& part) {
+    std::size_t times = 0;
+    for (std::size_t at = text.find(part, from); at != std::string::npos; at = text.find(part, at + part.size())) ++times;
+    return times;
+  };
   std::string received;
+  std::size_t from = 0;
+  std::size_t taken = 0;
   char buffer[4096];
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  bool interrupted = false;
   for (;;) {
     pollfd ready{master, POLLIN, 0};
     if (::poll(&ready, 1, 100) > 0) {
@@ -92,19 +108,19 @@ TEST(CliAnimationTest, SigintWhilePlayingRestoresTheTerminal) {
       if (got <= 0) break;
       received.append(buffer, static_cast<std::size_t>(got));
     }
-    // A few frames in, well inside the endless play.
-    if (!interrupted && std::count(received.begin(), received.end(), '\n') >= 6) {
-      ::kill(converter.Pid(), SIGINT);
-      interrupted = true;
+    if (taken < std::size(steps) && count(received, from, steps[taken].awaited) >= steps[taken].times) {
+      ::kill(converter.Pid(), steps[taken++].signal);
+      from = received.size();
     }
     if (std::chrono::steady_clock::now() > deadline) break;
   }
+  if (taken < std::size(steps)) ::kill(converter.Pid(), SIGKILL);  // a stuck step must not hang the wait
   const CliResult result = converter.Wait();
   ::close(master);
-  EXPECT_TRUE(interrupted);
+  EXPECT_EQ(taken, std::size(steps)) << received;
   EXPECT_EQ(result.status, -1);
-  EXPECT_EQ(received.rfind("\x1b[?25l", 0), 0u);
-  EXPECT_TRUE(received.ends_with("\x1b[0m\x1b[?25h")) << received;
+  EXPECT_EQ(received.rfind(hide, 0), 0u);
+  EXPECT_TRUE(received.ends_with(restore)) << received;
 }
 
 }  // namespace

@@ -44,7 +44,10 @@ bool ReadExtension(GifFileType* gif, GraphicsControlBlock* control, std::uint32_
   while (block != nullptr) {
     if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return false;
     if (looping && first && loops != nullptr && block != nullptr && block[0] >= 3 && block[1] == 1) {
-      *loops = block[2] | (block[3] << 8);
+      // The count is of repeats after the first showing, as browsers read
+      // it; 0 repeats for ever.
+      const std::uint32_t repeats = block[2] | (block[3] << 8);
+      *loops = repeats == 0 ? 0 : repeats + 1;
     }
     first = false;
   }
