@@ -29,14 +29,18 @@ struct Format {
   // BMP rows are read from anywhere in the file, and GIF's reader goes back
   // a byte: both need a source of known size.
   bool readsAnywhere;
+  // BMP rows need next to no decoding: its source reads the file ahead
+  // itself when asked to decode ahead, and an RLE picture is decoded whole
+  // as it opens.
+  bool readsAheadItself;
 };
 
 constexpr std::array<Format, 5> kFormats = {{
-    {LooksLikeJpeg, OpenJpeg, false},
-    {LooksLikePng, OpenPng, false},
-    {LooksLikeWebp, OpenWebp, false},
-    {LooksLikeBmp, OpenBmp, true},
-    {LooksLikeGif, OpenGif, true},
+    {LooksLikeJpeg, OpenJpeg, false, false},
+    {LooksLikePng, OpenPng, false, false},
+    {LooksLikeWebp, OpenWebp, false, false},
+    {LooksLikeBmp, OpenBmp, true, true},
+    {LooksLikeGif, OpenGif, true, false},
 }};
 
 // A stream of a format that needs to read anywhere is taken into memory
@@ -69,8 +73,8 @@ OpenedPicture OpenRecognised(const Format& format, std::unique_ptr<ByteSource> b
 }
 
 // A source that decodes as it goes gets a helper thread when asked for.
-OpenedPicture DecodingAheadIfAsked(OpenedPicture opened, const DecodeOptions& options) {
-  if (opened && options.decodeAhead) {
+OpenedPicture DecodingAheadIfAsked(const Format& format, OpenedPicture opened, const DecodeOptions& options) {
+  if (opened && options.decodeAhead && !format.readsAheadItself) {
     opened.source = DecodeAheadSource::Start(std::move(opened.source), options);
   }
   return opened;
@@ -83,7 +87,7 @@ OpenedPicture OpenPicture(std::unique_ptr<ByteSource> bytes, const DecodeOptions
   if (signature.empty() && !bytes->Error().empty()) return OpenedPicture::Failure(PictureError::CannotRead(bytes->Error()));
   for (const Format& format : kFormats) {
     if (format.looksLike(signature)) {
-      return DecodingAheadIfAsked(OpenRecognised(format, std::move(bytes), options), options);
+      return DecodingAheadIfAsked(format, OpenRecognised(format, std::move(bytes), options), options);
     }
   }
   return OpenedPicture::Failure(PictureError::NotAPicture(signature.empty()));

@@ -35,6 +35,16 @@ class ByteSource {
   // why). Only for sources whose Size() is known.
   virtual const std::uint8_t* Read(std::uint64_t offset, std::size_t length) = 0;
 
+  // The same bytes copied into target (offset + target.size() <= *Size()),
+  // for a reader that keeps several pieces at once; false when they cannot
+  // all be read (Error() says why). A file copies them straight from the
+  // kernel, without the source's own buffer.
+  virtual bool ReadInto(std::uint64_t offset, std::span<std::uint8_t> target);
+
+  // True when every byte is in memory already, so Read() copies nothing and
+  // reading ahead on another thread would gain nothing.
+  virtual bool InMemory() const { return false; }
+
   // Why reading failed, in plain words ("cannot read: Input/output error").
   virtual const std::string& Error() const = 0;
 

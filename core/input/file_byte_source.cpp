@@ -56,22 +56,36 @@ std::size_t FileByteSource::ReadAt(std::uint64_t offset, std::uint8_t* target, s
   return done;
 }
 
-const std::uint8_t* FileByteSource::Read(std::uint64_t offset, std::size_t length) {
-  if (offset >= bufferOffset_ && offset - bufferOffset_ + length <= bufferLength_) {
-    return buffer_.data() + (offset - bufferOffset_);
-  }
-  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - offset, std::max(length, kLeastRead)));
-  try {
-    if (buffer_.size() < wanted) buffer_.resize(wanted);
-  } catch (const std::bad_alloc&) {
-    error_ = "cannot read: not enough memory";
-    return nullptr;
+bool FileByteSource::Fill(std::uint64_t offset, std::size_t wanted) {
+  if (capacity_ < wanted) {
+    buffer_.reset(new (std::nothrow) std::uint8_t[wanted]);
+    capacity_ = buffer_ ? wanted : 0;
+    bufferLength_ = 0;
+    if (!buffer_) {
+      error_ = "cannot read: not enough memory";
+      return false;
+    }
   }
   bufferOffset_ = offset;
-  bufferLength_ = ReadAt(offset, buffer_.data(), wanted);
-  if (bufferLength_ >= length) return buffer_.data();
+  bufferLength_ = ReadAt(offset, buffer_.get(), wanted);
+  return true;
+}
+
+const std::uint8_t* FileByteSource::Read(std::uint64_t offset, std::size_t length) {
+  if (offset >= bufferOffset_ && offset - bufferOffset_ + length <= bufferLength_) {
+    return buffer_.get() + (offset - bufferOffset_);
+  }
+  const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - offset, std::max(length, kLeastRead)));
+  if (!Fill(offset, wanted)) return nullptr;
+  if (bufferLength_ >= length) return buffer_.get();
   if (error_.empty()) error_ = "cannot read: the file shrank while it was read";
   return nullptr;
+}
+
+bool FileByteSource::ReadInto(std::uint64_t offset, std::span<std::uint8_t> target) {
+  if (ReadAt(offset, target.data(), target.size()) == target.size()) return true;
+  if (error_.empty()) error_ = "cannot read: the file shrank while it was read";
+  return false;
 }
 
 std::span<const std::uint8_t> FileByteSource::Peek(std::size_t length) {
@@ -84,20 +98,12 @@ std::span<const std::uint8_t> FileByteSource::Peek(std::size_t length) {
 std::span<const std::uint8_t> FileByteSource::Next(std::size_t most) {
   if (position_ >= size_ || most == 0) return {};
   const bool buffered = position_ >= bufferOffset_ && position_ < bufferOffset_ + bufferLength_;
-  if (!buffered) {
-    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - position_, std::max(most, kLeastRead)));
-    try {
-      if (buffer_.size() < wanted) buffer_.resize(wanted);
-    } catch (const std::bad_alloc&) {
-      error_ = "cannot read: not enough memory";
-      return {};
-    }
-    bufferOffset_ = position_;
-    bufferLength_ = ReadAt(position_, buffer_.data(), wanted);
+  if (!buffered && !Fill(position_, static_cast<std::size_t>(std::min<std::uint64_t>(size_ - position_, std::max(most, kLeastRead))))) {
+    return {};
   }
   const std::size_t inBuffer = static_cast<std::size_t>(bufferOffset_ + bufferLength_ - position_);
   const std::size_t length = std::min(most, inBuffer);
-  const std::span<const std::uint8_t> next(buffer_.data() + (position_ - bufferOffset_), length);
+  const std::span<const std::uint8_t> next(buffer_.get() + (position_ - bufferOffset_), length);
   position_ += length;
   return next;
 }

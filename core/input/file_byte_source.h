@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "input/byte_source.h"
 #include "picture/picture_error.h"
@@ -27,18 +26,24 @@ class FileByteSource : public ByteSource {
   std::span<const std::uint8_t> Peek(std::size_t length) override;
   std::span<const std::uint8_t> Next(std::size_t most) override;
   const std::uint8_t* Read(std::uint64_t offset, std::size_t length) override;
+  bool ReadInto(std::uint64_t offset, std::span<std::uint8_t> target) override;
   const std::string& Error() const override { return error_; }
-  std::uint64_t HeldBytes() const override { return buffer_.capacity(); }
+  std::uint64_t HeldBytes() const override { return capacity_; }
 
  private:
   FileByteSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
   // Reads up to length bytes at offset into target; returns how many came.
   std::size_t ReadAt(std::uint64_t offset, std::uint8_t* target, std::size_t length);
+  // Reads up to wanted bytes at offset into the buffer, grown as needed;
+  // false when it cannot grow.
+  bool Fill(std::uint64_t offset, std::size_t wanted);
 
   int fd_;
   std::uint64_t size_;
   std::uint64_t position_ = 0;  // where Next() goes on
-  std::vector<std::uint8_t> buffer_;
+  // Not zeroed when it grows: the kernel's copy is the first write to it.
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t capacity_ = 0;
   std::uint64_t bufferOffset_ = 0;
   std::size_t bufferLength_ = 0;
   std::string error_;

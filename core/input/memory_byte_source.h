@@ -23,6 +23,7 @@ class MemoryByteSource : public ByteSource {
     return next;
   }
   const std::uint8_t* Read(std::uint64_t offset, std::size_t /*length*/) override { return bytes_.data() + offset; }
+  bool InMemory() const override { return true; }
   const std::string& Error() const override { return error_; }
   std::uint64_t HeldBytes() const override { return owned_.size(); }
 

@@ -25,7 +25,7 @@
 namespace tessaglyph {
 namespace {
 
-constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+constexpr std::size_t kBufferSize = std::size_t{256} << 10;
 constexpr int kNameAttempts = 8;
 
 

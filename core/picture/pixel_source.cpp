@@ -20,6 +20,10 @@ std::int32_t PixelSource::ReadRows(std::int32_t first, std::int32_t count, Pixel
   return count;
 }
 
+bool PixelSource::LendsBgrRows() const { return false; }
+
+const std::uint8_t* PixelSource::BgrRow(std::int32_t /*y*/) { return nullptr; }
+
 const std::string& PixelSource::Warning() const { return kNone; }
 
 const std::string& PixelSource::Error() const { return kNone; }

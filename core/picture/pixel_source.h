@@ -51,6 +51,16 @@ class PixelSource {
   // Sources that decode override it to decode straight into destination.
   virtual std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride);
 
+  // True for a source whose pixels are stored opaque as blue, green, red
+  // bytes (a 24-bit BMP): it lends them through BgrRow() as they lie in the
+  // file, and a renderer that needs no more than their sums saves widening
+  // every pixel to 32 bits.
+  virtual bool LendsBgrRows() const;
+  // Row y as 3 * Width() bytes, asked for in the same order as Row() and
+  // valid until the next call; nullptr when the source fails (Error() says
+  // why). Only where LendsBgrRows().
+  virtual const std::uint8_t* BgrRow(std::int32_t y);
+
   // A recoverable problem met while reading (a truncated JPEG whose missing
   // rows were filled in); empty when there was none. Final once every row has
   // been read.

@@ -29,19 +29,51 @@ Pixel32 WriteByTable(const Pixel32* row, std::size_t columns, const char* byteOf
   return common;
 }
 
+void WriteBgrByTable(const std::uint8_t* bgr, std::size_t columns, const char* byteOfSum, char* text) {
+  for (std::size_t x = 0; x < columns; ++x, bgr += 3) text[x] = byteOfSum[bgr[0] + bgr[1] + bgr[2]];
+}
+
 #ifdef TESSAGLYPH_X86
-// 32 pixels a step: the sums in 16-bit lanes, the run index as the count of
-// run starts at or below each sum, the character by a byte shuffle. The two
-// horizontal adds and the pack interleave groups of four pixels across the
-// register halves; one dword permutation puts them back in order.
-__attribute__((target("avx2"))) Pixel32 WriteByRuns(const Pixel32* row, std::size_t columns, const std::int16_t* firstSum,
-                                                  std::size_t runs, const char* runByte, char* text,
-                                                  std::size_t& done) {
+// The run starts and characters of a ramp, held in registers for a row.
+struct RunRegisters {
+  __m256i bytes;
+  __m256i starts[16];
+  std::size_t runs;
+};
+
+__attribute__((target("avx2"), always_inline)) inline RunRegisters LoadRuns(const std::int16_t* firstSum,
+                                                                          std::size_t runs, const char* runByte) {
+  RunRegisters registers{_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(runByte))), {}, runs};
+  for (std::size_t k = 1; k < runs; ++k) {
+    registers.starts[k] = _mm256_set1_epi16(static_cast<std::int16_t>(firstSum[k] - 1));
+  }
+  return registers;
+}
+
+// 32 pixels, each a 32-bit word whose low three bytes are blue, green and
+// red, to their characters: the sums in 16-bit lanes, the run index as the
+// count of run starts at or below each sum, the character by a byte shuffle.
+// The two horizontal adds and the pack interleave groups of four pixels
+// across the register halves; one dword permutation puts them back in order.
+__attribute__((target("avx2"), always_inline)) inline void WriteCharacters(__m256i a, __m256i b, __m256i c, __m256i d,
+                                                                         const RunRegisters& registers, char* text) {
   const __m256i weights = _mm256_set1_epi32(0x00010101);
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
-  const __m256i bytes = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(runByte)));
-  __m256i starts[16];
-  for (std::size_t k = 1; k < runs; ++k) starts[k] = _mm256_set1_epi16(static_cast<std::int16_t>(firstSum[k] - 1));
+  const __m256i sumsAB = _mm256_hadd_epi16(_mm256_maddubs_epi16(a, weights), _mm256_maddubs_epi16(b, weights));
+  const __m256i sumsCD = _mm256_hadd_epi16(_mm256_maddubs_epi16(c, weights), _mm256_maddubs_epi16(d, weights));
+  __m256i runAB = _mm256_setzero_si256();
+  __m256i runCD = _mm256_setzero_si256();
+  for (std::size_t k = 1; k < registers.runs; ++k) {
+    runAB = _mm256_sub_epi16(runAB, _mm256_cmpgt_epi16(sumsAB, registers.starts[k]));
+    runCD = _mm256_sub_epi16(runCD, _mm256_cmpgt_epi16(sumsCD, registers.starts[k]));
+  }
+  const __m256i characters = _mm256_shuffle_epi8(registers.bytes, _mm256_packus_epi16(runAB, runCD));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(text), _mm256_permutevar8x32_epi32(characters, order));
+}
+
+__attribute__((target("avx2"))) Pixel32 WriteByRuns(const Pixel32* row, std::size_t columns, const std::int16_t* firstSum,
+                                                  std::size_t runs, const char* runByte, char* text, std::size_t& done) {
+  const RunRegisters registers = LoadRuns(firstSum, runs, runByte);
   __m256i common = _mm256_set1_epi32(-1);
   std::size_t x = 0;
   for (; x + 32 <= columns; x += 32) {
@@ -51,16 +83,7 @@ __attribute__((target("avx2"))) Pixel32 WriteByRuns(const Pixel32* row, std::siz
     const __m256i c = _mm256_loadu_si256(in + 2);
     const __m256i d = _mm256_loadu_si256(in + 3);
     common = _mm256_and_si256(common, _mm256_and_si256(_mm256_and_si256(a, b), _mm256_and_si256(c, d)));
-    const __m256i sumsAB = _mm256_hadd_epi16(_mm256_maddubs_epi16(a, weights), _mm256_maddubs_epi16(b, weights));
-    const __m256i sumsCD = _mm256_hadd_epi16(_mm256_maddubs_epi16(c, weights), _mm256_maddubs_epi16(d, weights));
-    __m256i runAB = _mm256_setzero_si256();
-    __m256i runCD = _mm256_setzero_si256();
-    for (std::size_t k = 1; k < runs; ++k) {
-      runAB = _mm256_sub_epi16(runAB, _mm256_cmpgt_epi16(sumsAB, starts[k]));
-      runCD = _mm256_sub_epi16(runCD, _mm256_cmpgt_epi16(sumsCD, starts[k]));
-    }
-    const __m256i characters = _mm256_shuffle_epi8(bytes, _mm256_packus_epi16(runAB, runCD));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(text + x), _mm256_permutevar8x32_epi32(characters, order));
+    WriteCharacters(a, b, c, d, registers, text + x);
   }
   done = x;
   alignas(32) Pixel32 lanes[8];
@@ -68,6 +91,31 @@ __attribute__((target("avx2"))) Pixel32 WriteByRuns(const Pixel32* row, std::siz
   Pixel32 all = 0xFFFFFFFFu;
   for (Pixel32 lane : lanes) all &= lane;
   return all;
+}
+
+// Eight pixels of three bytes into eight words: each register half takes
+// twelve bytes, the upper half loaded from 12 bytes on, so a group reads
+// four bytes beyond its 24.
+__attribute__((target("avx2"), always_inline)) inline __m256i WordsOfEight(const std::uint8_t* bgr) {
+  const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,  //
+                                          0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+  const __m256i both = _mm256_loadu2_m128i(reinterpret_cast<const __m128i*>(bgr + 12), reinterpret_cast<const __m128i*>(bgr));
+  return _mm256_shuffle_epi8(both, spread);
+}
+
+// Stops while two pixels (six bytes) are left after a step, for the
+// group's over-read to stay within the row.
+__attribute__((target("avx2"))) std::size_t WriteBgrByRuns(const std::uint8_t* bgr, std::size_t columns,
+                                                         const std::int16_t* firstSum, std::size_t runs,
+                                                         const char* runByte, char* text) {
+  const RunRegisters registers = LoadRuns(firstSum, runs, runByte);
+  std::size_t x = 0;
+  for (; x + 34 <= columns; x += 32) {
+    const std::uint8_t* in = bgr + 3 * x;
+    WriteCharacters(WordsOfEight(in), WordsOfEight(in + 24), WordsOfEight(in + 48), WordsOfEight(in + 72), registers,
+                    text + x);
+  }
+  return x;
 }
 #endif
 
@@ -99,6 +147,14 @@ bool RampRow::Write(const Pixel32* row, std::size_t columns, char* text) const {
 #endif
   common &= WriteByTable(row + done, columns - done, byteOfSum_, text + done);
   return common >> 24 == 0xFF;
+}
+
+void RampRow::WriteBgr(const std::uint8_t* bgr, std::size_t columns, char* text) const {
+  std::size_t done = 0;
+#ifdef TESSAGLYPH_X86
+  if (vectors_) done = WriteBgrByRuns(bgr, columns, firstSum_.data(), runs_, runByte_.data(), text);
+#endif
+  WriteBgrByTable(bgr + 3 * done, columns - done, byteOfSum_, text + done);
 }
 
 }  // namespace tessaglyph

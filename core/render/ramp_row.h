@@ -29,6 +29,10 @@ class RampRow {
   // Fills text[0 .. columns-1]; true when every pixel is fully opaque.
   bool Write(const Pixel32* row, std::size_t columns, char* text) const;
 
+  // The same for a row of opaque pixels stored as blue, green, red bytes,
+  // read straight from a file's bytes.
+  void WriteBgr(const std::uint8_t* bgr, std::size_t columns, char* text) const;
+
  private:
   static constexpr std::size_t kMaxRuns = 16;
 

@@ -86,11 +86,18 @@ bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::func
   RowOverBackground overBackground(style_.background);
   CellPainter painter = Painter(width);
   const std::optional<RampRow> rampRow = inPlace ? std::optional<RampRow>(ramp_) : std::nullopt;
+  const bool bgr = inPlace && pixels.LendsBgrRows();
   std::vector<PaintedCell> cells(inPlace ? 0 : columns);
   std::string line(inPlace ? columns : 0, '\0');
   line.append(lineEnding_);
   return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y) -> const std::string* {
     if (columns == 0) return &line;
+    if (bgr) {
+      const std::uint8_t* stored = pixels.BgrRow(y);
+      if (stored == nullptr) return nullptr;
+      rampRow->WriteBgr(stored, columns, line.data());
+      return &line;
+    }
     const Pixel32* read = pixels.Row(y);
     if (read == nullptr) return nullptr;
     if (inPlace) {

@@ -90,15 +90,22 @@ OpenedPicture OpenBmp(std::unique_ptr<ByteSource> bytes, const DecodeOptions& op
   if (std::optional<PictureError> refused = ReadCheckedInfo({head, headLength}, size, options, info)) {
     return OpenedPicture::Failure(std::move(*refused));
   }
-  if (IsRunLength(info)) return DecodeRunLengths(*bytes, size, info, options);
+  // No ring of decoded rows (the opener leaves BMP unwrapped): decoding
+  // ahead means reading the file's bytes ahead, which bytes already in
+  // memory need not.
+  DecodeOptions ownRing = options;
+  ownRing.decodeAhead = ownRing.reserveDecodeAhead = false;
+  if (IsRunLength(info)) return DecodeRunLengths(*bytes, size, info, ownRing);
+  const bool readAhead = options.decodeAhead && !bytes->InMemory();
+  const bool countReadAhead = (options.decodeAhead || options.reserveDecodeAhead) && !bytes->InMemory();
   MemoryBudget::Lease lease;
   MemoryBudget::Lease pictureLease;
   if (std::optional<PictureError> refused =
-          options.Reserve("BMP", static_cast<std::int32_t>(info.width), static_cast<std::int32_t>(info.height),
-                          BmpRowSource::MemoryBytes(info), false, lease, pictureLease)) {
+          ownRing.Reserve("BMP", static_cast<std::int32_t>(info.width), static_cast<std::int32_t>(info.height),
+                          BmpRowSource::MemoryBytes(info, countReadAhead), false, lease, pictureLease)) {
     return OpenedPicture::Failure(std::move(*refused));
   }
-  auto source = std::make_unique<BmpRowSource>(info, std::move(bytes));
+  auto source = std::make_unique<BmpRowSource>(info, std::move(bytes), readAhead, options.cancel);
   source->KeepLeases(std::move(lease), std::move(pictureLease));
   return OpenedPicture::Of(std::move(source));
 }

@@ -5,54 +5,92 @@
 namespace tessaglyph {
 namespace {
 
-// About a megabyte of file per read: few system calls, little memory.
-constexpr std::uint64_t kBatchBytes = std::uint64_t{1} << 20;
+// A quarter of a megabyte of file per read: few system calls, and a batch
+// still in the cache when its rows are used.
+constexpr std::uint64_t kBatchBytes = std::uint64_t{256} << 10;
+
+std::int64_t RowsPerBatch(const BmpInfo& info) {
+  return static_cast<std::int64_t>(std::max<std::uint64_t>(1, kBatchBytes / info.RowStride()));
+}
+
+std::uint64_t LargestBatch(const BmpInfo& info) {
+  return static_cast<std::uint64_t>(std::min(RowsPerBatch(info), info.height)) * info.RowStride();
+}
 
 }  // namespace
 
-BmpRowSource::BmpRowSource(const BmpInfo& info, std::unique_ptr<ByteSource> bytes)
+BmpRowSource::BmpRowSource(const BmpInfo& info, std::unique_ptr<ByteSource> bytes, bool readAhead,
+                           const std::atomic<bool>* cancel)
     : info_(info),
       decoder_(info_),
       bytes_(std::move(bytes)),
-      rowsPerBatch_(static_cast<std::int64_t>(std::max<std::uint64_t>(1, kBatchBytes / info.RowStride()))),
+      cancel_(cancel),
+      rowsPerBatch_(RowsPerBatch(info)),
       row_(static_cast<std::size_t>(info.width)),
-      warning_(BmpWarnings{.paletteBeyondDepth = info.paletteBeyondDepth}.Message()) {}
-
-std::uint64_t BmpRowSource::MemoryBytes(const BmpInfo& info) {
-  return std::max(kBatchBytes, info.RowStride()) + 64 * 1024 + static_cast<std::uint64_t>(info.width) * sizeof(Pixel32);
+      warning_(BmpWarnings{.paletteBeyondDepth = info.paletteBeyondDepth}.Message()) {
+  if (readAhead) {
+    const std::int64_t batches = (info_.height + rowsPerBatch_ - 1) / rowsPerBatch_;
+    readAhead_.emplace(*bytes_, batches, static_cast<std::size_t>(LargestBatch(info_)),
+                       [this](std::int64_t batch) { return BatchRange(batch); });
+  }
 }
 
-bool BmpRowSource::ReadBatchHolding(std::int64_t storedRow) {
-  // Rows are asked for top first: a top-down file goes forwards, a bottom-up
-  // one backwards from its last stored row.
-  if (info_.topDown) {
-    batchFirst_ = storedRow;
-    batchEnd_ = std::min(info_.height, storedRow + rowsPerBatch_);
-  } else {
-    batchEnd_ = storedRow + 1;
-    batchFirst_ = std::max<std::int64_t>(0, batchEnd_ - rowsPerBatch_);
-  }
+std::uint64_t BmpRowSource::MemoryBytes(const BmpInfo& info, bool readAhead) {
+  const std::uint64_t batches = readAhead ? RangeReadAhead::MemoryBytes(LargestBatch(info)) : LargestBatch(info);
+  return batches + 64 * 1024 + static_cast<std::uint64_t>(info.width) * sizeof(Pixel32);
+}
+
+// Rows are asked for top first: a top-down file goes forwards, a bottom-up
+// one backwards from its last stored row.
+std::int64_t BmpRowSource::FirstStoredRow(std::int64_t batch) const {
+  const std::int64_t top = batch * rowsPerBatch_;
+  if (info_.topDown) return top;
+  return std::max<std::int64_t>(0, info_.height - top - rowsPerBatch_);
+}
+
+RangeReadAhead::Range BmpRowSource::BatchRange(std::int64_t batch) const {
+  const std::int64_t top = batch * rowsPerBatch_;
+  const std::int64_t rows = std::min(rowsPerBatch_, info_.height - top);
   const std::uint64_t stride = info_.RowStride();
-  const std::uint64_t offset = info_.pixelOffset + static_cast<std::uint64_t>(batchFirst_) * stride;
-  const std::uint64_t length = static_cast<std::uint64_t>(batchEnd_ - 1 - batchFirst_) * stride + info_.RowBytesUsed();
-  batch_ = bytes_->Read(offset, static_cast<std::size_t>(length));
-  if (batch_ == nullptr) {
-    batchFirst_ = batchEnd_ = 0;
-    error_ = bytes_->Error();
+  const std::uint64_t offset = info_.pixelOffset + static_cast<std::uint64_t>(FirstStoredRow(batch)) * stride;
+  return {offset, static_cast<std::size_t>(static_cast<std::uint64_t>(rows - 1) * stride + info_.RowBytesUsed())};
+}
+
+bool BmpRowSource::ReadBatch(std::int64_t batch) {
+  batchIndex_ = -1;
+  if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
+    error_ = "cancelled";
     return false;
   }
+  if (readAhead_) {
+    batch_ = readAhead_->Get(batch);
+  } else {
+    const RangeReadAhead::Range range = BatchRange(batch);
+    batch_ = bytes_->Read(range.offset, range.length);
+  }
+  if (batch_ == nullptr) {
+    error_ = readAhead_ ? readAhead_->Error() : bytes_->Error();
+    return false;
+  }
+  batchIndex_ = batch;
   return true;
 }
 
-bool BmpRowSource::DecodeInto(std::int32_t y, Pixel32* target) {
-  if (!error_.empty()) return false;
+const std::uint8_t* BmpRowSource::StoredRow(std::int32_t y) {
+  if (!error_.empty()) return nullptr;
   if (y < 0 || y >= Height()) {
     error_ = "BMP row " + std::to_string(y) + " asked for out of range";
-    return false;
+    return nullptr;
   }
+  const std::int64_t batch = y / rowsPerBatch_;
+  if (batch != batchIndex_ && !ReadBatch(batch)) return nullptr;
   const std::int64_t stored = info_.topDown ? y : info_.height - 1 - y;
-  if ((stored < batchFirst_ || stored >= batchEnd_) && !ReadBatchHolding(stored)) return false;
-  const std::uint8_t* source = batch_ + static_cast<std::size_t>(stored - batchFirst_) * info_.RowStride();
+  return batch_ + static_cast<std::size_t>(stored - FirstStoredRow(batch)) * info_.RowStride();
+}
+
+bool BmpRowSource::DecodeInto(std::int32_t y, Pixel32* target) {
+  const std::uint8_t* source = StoredRow(y);
+  if (source == nullptr) return false;
   const std::int64_t highest = decoder_.DecodeRow(source, target);
   if (highest > highestIndex_) {
     highestIndex_ = highest;
@@ -62,6 +100,8 @@ bool BmpRowSource::DecodeInto(std::int32_t y, Pixel32* target) {
 }
 
 const Pixel32* BmpRowSource::Row(std::int32_t y) { return DecodeInto(y, row_.data()) ? row_.data() : nullptr; }
+
+const std::uint8_t* BmpRowSource::BgrRow(std::int32_t y) { return LendsBgrRows() ? StoredRow(y) : nullptr; }
 
 std::int32_t BmpRowSource::ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination,
                                     std::size_t stride) {
