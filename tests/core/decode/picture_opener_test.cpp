@@ -95,18 +95,69 @@ TEST(PictureOpenerTest, DecodingAheadKeepsEveryRowInPlace) {
   }
 }
 
-// A bottom-up BMP streams its top row from the end of the file: a file cut
-// short after opening must fail with a reason, not give stray bytes.
-TEST(PictureOpenerTest, BottomUpBmpCutShortAfterOpeningFailsItsFirstRow) {
+// A BMP file's rows come from its bytes as they are asked for, read in turn
+// or ahead on a helper, as pixels or as the stored blue, green and red: all
+// must be the whole picture's, whichever way up it is stored, when the
+// batches wrap round the helper's ring and when a row is wider than a batch.
+TEST(PictureOpenerTest, BmpFileRowsEqualTheWholePictureOnEveryRoad) {
   TempFolder folder;
-  const int width = 3000, height = 100;
+  for (const auto& [width, height] : {std::pair{3, 100000}, std::pair{100000, 7}}) {
+    for (const bool topDown : {false, true}) {
+      std::vector<Pixel32> pixels;
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          pixels.push_back(MakePixel(static_cast<std::uint8_t>(y % 251), static_cast<std::uint8_t>(x % 241),
+                                     static_cast<std::uint8_t>((x + y) % 239)));
+        }
+      }
+      std::string bmp = testing::MakeBmp24(width, height, pixels);
+      for (int i = 0; topDown && i < 4; ++i) bmp[22 + i] = static_cast<char>(static_cast<std::uint32_t>(-height) >> (8 * i));
+      const std::string path = folder / "rows.bmp";
+      WriteFile(path, bmp);
+      const Decoded whole = DecodeFile(path);
+      ASSERT_TRUE(whole.Ok()) << whole.message;
+      for (const bool ahead : {false, true}) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + (topDown ? " top-down" : "") + (ahead ? " ahead" : ""));
+        DecodeOptions options;
+        options.decodeAhead = ahead;
+        Streamed asPixels = OpenStreamedFile(path, options);
+        Streamed asStored = OpenStreamedFile(path, options);
+        ASSERT_TRUE(asPixels.source && asStored.source && asStored.source->LendsBgrRows());
+        for (std::int32_t y = 0; y < height; ++y) {
+          const Pixel32* row = asPixels.source->Row(y);
+          const std::uint8_t* stored = asStored.source->BgrRow(y);
+          ASSERT_TRUE(row && stored) << asPixels.source->Error() << asStored.source->Error();
+          for (int x = 0; x < width; ++x) {
+            const Pixel32 expected = whole.picture.RowAt(y)[x];
+            ASSERT_EQ(row[x], expected) << x << "," << y;
+            ASSERT_EQ(MakePixel(stored[3 * x + 2], stored[3 * x + 1], stored[3 * x]), expected) << x << "," << y;
+          }
+        }
+      }
+    }
+  }
+}
+
+// A bottom-up BMP streams its top row from the end of the file: a file cut
+// short after opening must fail with a reason, not give stray bytes. Read
+// ahead, the helper may have read a few batches before the cut, never the
+// half that went.
+TEST(PictureOpenerTest, BottomUpBmpCutShortAfterOpeningFailsWithAReason) {
+  TempFolder folder;
+  const int width = 90000, height = 12;  // a batch per row
   const std::string path = folder / "tall.bmp";
-  WriteFile(path, testing::MakeBmp24(width, height, std::vector<Pixel32>(width * height, MakePixel(9, 8, 7))));
-  Streamed opened = OpenStreamedFile(path);
-  ASSERT_TRUE(opened.source) << opened.message;
-  std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
-  EXPECT_EQ(opened.source->Row(0), nullptr);
-  EXPECT_EQ(opened.source->Error(), "cannot read: the file shrank while it was read");
+  for (const bool ahead : {false, true}) {
+    WriteFile(path, testing::MakeBmp24(width, height, std::vector<Pixel32>(width * height, MakePixel(9, 8, 7))));
+    DecodeOptions options;
+    options.decodeAhead = ahead;
+    Streamed opened = OpenStreamedFile(path, options);
+    ASSERT_TRUE(opened.source) << opened.message;
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) / 2);
+    std::int32_t y = 0;
+    while (y < height && opened.source->Row(y) != nullptr) ++y;
+    EXPECT_LT(y, ahead ? 4 : 1) << ahead;
+    EXPECT_EQ(opened.source->Error(), "cannot read: the file shrank while it was read") << ahead;
+  }
 }
 
 }  // namespace

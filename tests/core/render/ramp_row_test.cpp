@@ -51,5 +51,24 @@ TEST(RampRowTest, WritesEachSumsCharacterAndFindsTransparency) {
   }
 }
 
+// Stored pixels are read eight at a time with a few bytes beyond each
+// group, so every length around the vector step must stay within its bytes
+// (the sanitizer build checks) and agree with the table.
+TEST(RampRowTest, WritesStoredBlueGreenRedLikeItsPixels) {
+  const std::vector<Pixel32> pixels = EverySum();
+  std::vector<std::uint8_t> stored;
+  for (const Pixel32 p : pixels) stored.insert(stored.end(), {BlueOf(p), GreenOf(p), RedOf(p)});
+  for (const CharacterRamp& ramp : {CharacterRamp::Bands(), Ramp("0123456789abcdefg")}) {
+    for (std::size_t columns = 0; columns <= pixels.size(); columns += columns < 100 ? 1 : 997) {
+      const std::vector<std::uint8_t> exact(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(3 * columns));
+      std::string fromStored(columns, '\0');
+      std::string fromPixels(columns, '\0');
+      RampRow(ramp).WriteBgr(exact.data(), columns, fromStored.data());
+      RampRow(ramp).Write(pixels.data(), columns, fromPixels.data());
+      ASSERT_EQ(fromStored, fromPixels) << columns << " columns";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tessaglyph
