@@ -93,15 +93,15 @@ OpenedPicture OpenBmp(std::unique_ptr<ByteSource> bytes, const DecodeOptions& op
   // No ring of decoded rows (the opener leaves BMP unwrapped): decoding
   // ahead means reading the file's bytes ahead, which bytes already in
   // memory need not.
-  DecodeOptions ownRing = options;
-  ownRing.decodeAhead = ownRing.reserveDecodeAhead = false;
-  if (IsRunLength(info)) return DecodeRunLengths(*bytes, size, info, ownRing);
+  DecodeOptions withoutRing = options;
+  withoutRing.decodeAhead = withoutRing.reserveDecodeAhead = false;
+  if (IsRunLength(info)) return DecodeRunLengths(*bytes, size, info, withoutRing);
   const bool readAhead = options.decodeAhead && !bytes->InMemory();
   const bool countReadAhead = (options.decodeAhead || options.reserveDecodeAhead) && !bytes->InMemory();
   MemoryBudget::Lease lease;
   MemoryBudget::Lease pictureLease;
   if (std::optional<PictureError> refused =
-          ownRing.Reserve("BMP", static_cast<std::int32_t>(info.width), static_cast<std::int32_t>(info.height),
+          withoutRing.Reserve("BMP", static_cast<std::int32_t>(info.width), static_cast<std::int32_t>(info.height),
                           BmpRowSource::MemoryBytes(info, countReadAhead), false, lease, pictureLease)) {
     return OpenedPicture::Failure(std::move(*refused));
   }
