@@ -1,5 +1,7 @@
 #include "render/ramp_row.h"
 
+#include <algorithm>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define TESSAGLYPH_X86 1
@@ -29,6 +31,15 @@ Pixel32 WriteByTable(const Pixel32* row, std::size_t columns, const char* byteOf
   return common;
 }
 
+// What the vector loops need of a ramp's runs.
+struct RampRuns {
+  const std::int16_t* firstSum;
+  std::size_t runs;
+  const char* runByte;
+  std::uint16_t evenStart;
+  std::uint16_t evenReciprocal;  // 0 where the runs are not equally wide
+};
+
 void WriteBgrByTable(const std::uint8_t* bgr, std::size_t columns, const char* byteOfSum, char* text) {
   for (std::size_t x = 0; x < columns; ++x, bgr += 3) text[x] = byteOfSum[bgr[0] + bgr[1] + bgr[2]];
 }
@@ -39,20 +50,41 @@ struct RunRegisters {
   __m256i bytes;
   __m256i starts[16];
   std::size_t runs;
+  bool even;
+  __m256i evenStart;
+  __m256i evenReciprocal;
+  __m256i lastRun;
 };
 
-__attribute__((target("avx2"), always_inline)) inline RunRegisters LoadRuns(const std::int16_t* firstSum,
-                                                                          std::size_t runs, const char* runByte) {
-  RunRegisters registers{_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(runByte))), {}, runs};
-  for (std::size_t k = 1; k < runs; ++k) {
-    registers.starts[k] = _mm256_set1_epi16(static_cast<std::int16_t>(firstSum[k] - 1));
+__attribute__((target("avx2"), always_inline)) inline RunRegisters LoadRuns(const RampRuns& ramp) {
+  RunRegisters registers{_mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(ramp.runByte))),
+                         {},
+                         ramp.runs,
+                         ramp.evenReciprocal != 0,
+                         _mm256_set1_epi16(static_cast<std::int16_t>(ramp.evenStart)),
+                         _mm256_set1_epi16(static_cast<std::int16_t>(ramp.evenReciprocal)),
+                         _mm256_set1_epi16(static_cast<std::int16_t>(ramp.runs - 1))};
+  for (std::size_t k = 1; k < ramp.runs; ++k) {
+    registers.starts[k] = _mm256_set1_epi16(static_cast<std::int16_t>(ramp.firstSum[k] - 1));
   }
   return registers;
 }
 
+// The run index of sixteen sums: by one multiplication where the runs are
+// equally wide, else as the count of run starts at or below each sum.
+__attribute__((target("avx2"), always_inline)) inline __m256i RunsOf(__m256i sums, const RunRegisters& registers) {
+  if (registers.even) {
+    const __m256i index = _mm256_mulhi_epu16(_mm256_subs_epu16(sums, registers.evenStart), registers.evenReciprocal);
+    return _mm256_min_epu16(index, registers.lastRun);
+  }
+  __m256i run = _mm256_setzero_si256();
+  for (std::size_t k = 1; k < registers.runs; ++k) run = _mm256_sub_epi16(run, _mm256_cmpgt_epi16(sums, registers.starts[k]));
+  return run;
+}
+
 // 32 pixels, each a 32-bit word whose low three bytes are blue, green and
-// red, to their characters: the sums in 16-bit lanes, the run index as the
-// count of run starts at or below each sum, the character by a byte shuffle.
+// red, to their characters: the sums in 16-bit lanes, their run indices,
+// the character by a byte shuffle.
 // The two horizontal adds and the pack interleave groups of four pixels
 // across the register halves; one dword permutation puts them back in order.
 __attribute__((target("avx2"), always_inline)) inline void WriteCharacters(__m256i a, __m256i b, __m256i c, __m256i d,
@@ -61,19 +93,14 @@ __attribute__((target("avx2"), always_inline)) inline void WriteCharacters(__m25
   const __m256i order = _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7);
   const __m256i sumsAB = _mm256_hadd_epi16(_mm256_maddubs_epi16(a, weights), _mm256_maddubs_epi16(b, weights));
   const __m256i sumsCD = _mm256_hadd_epi16(_mm256_maddubs_epi16(c, weights), _mm256_maddubs_epi16(d, weights));
-  __m256i runAB = _mm256_setzero_si256();
-  __m256i runCD = _mm256_setzero_si256();
-  for (std::size_t k = 1; k < registers.runs; ++k) {
-    runAB = _mm256_sub_epi16(runAB, _mm256_cmpgt_epi16(sumsAB, registers.starts[k]));
-    runCD = _mm256_sub_epi16(runCD, _mm256_cmpgt_epi16(sumsCD, registers.starts[k]));
-  }
-  const __m256i characters = _mm256_shuffle_epi8(registers.bytes, _mm256_packus_epi16(runAB, runCD));
+  const __m256i characters =
+      _mm256_shuffle_epi8(registers.bytes, _mm256_packus_epi16(RunsOf(sumsAB, registers), RunsOf(sumsCD, registers)));
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(text), _mm256_permutevar8x32_epi32(characters, order));
 }
 
-__attribute__((target("avx2"))) Pixel32 WriteByRuns(const Pixel32* row, std::size_t columns, const std::int16_t* firstSum,
-                                                  std::size_t runs, const char* runByte, char* text, std::size_t& done) {
-  const RunRegisters registers = LoadRuns(firstSum, runs, runByte);
+__attribute__((target("avx2"))) Pixel32 WriteByRuns(const Pixel32* row, std::size_t columns, const RampRuns& ramp,
+                                                  char* text, std::size_t& done) {
+  const RunRegisters registers = LoadRuns(ramp);
   __m256i common = _mm256_set1_epi32(-1);
   std::size_t x = 0;
   for (; x + 32 <= columns; x += 32) {
@@ -106,9 +133,8 @@ __attribute__((target("avx2"), always_inline)) inline __m256i WordsOfEight(const
 // Stops while two pixels (six bytes) are left after a step, for the
 // group's over-read to stay within the row.
 __attribute__((target("avx2"))) std::size_t WriteBgrByRuns(const std::uint8_t* bgr, std::size_t columns,
-                                                         const std::int16_t* firstSum, std::size_t runs,
-                                                         const char* runByte, char* text) {
-  const RunRegisters registers = LoadRuns(firstSum, runs, runByte);
+                                                         const RampRuns& ramp, char* text) {
+  const RunRegisters registers = LoadRuns(ramp);
   std::size_t x = 0;
   for (; x + 34 <= columns; x += 32) {
     const std::uint8_t* in = bgr + 3 * x;
@@ -124,7 +150,24 @@ __attribute__((target("avx2"))) std::size_t WriteBgrByRuns(const std::uint8_t* b
 RampRow::RampRow(const CharacterRamp& ramp) : byteOfSum_(ramp.ByteOfSum().data()) {
 #ifdef TESSAGLYPH_X86
   vectors_ = FindRuns() && __builtin_cpu_supports("avx2");
+  if (vectors_) FindEvenRuns();
 #endif
+}
+
+// Taken only when the multiplication gives every sum's own run, checked
+// sum by sum.
+void RampRow::FindEvenRuns() {
+  if (runs_ < 3) return;
+  const int width = firstSum_[2] - firstSum_[1];
+  const int start = firstSum_[1] - width;
+  if (start < 0) return;
+  const auto reciprocal = static_cast<std::uint16_t>((65536 + width - 1) / width);
+  for (int sum = 0; sum <= CharacterRamp::kMaxSum; ++sum) {
+    const std::uint32_t index = static_cast<std::uint32_t>(std::max(sum - start, 0)) * reciprocal >> 16;
+    if (runByte_[std::min<std::size_t>(index, runs_ - 1)] != byteOfSum_[sum]) return;
+  }
+  evenStart_ = static_cast<std::uint16_t>(start);
+  evenReciprocal_ = reciprocal;
 }
 
 bool RampRow::FindRuns() {
@@ -143,7 +186,7 @@ bool RampRow::Write(const Pixel32* row, std::size_t columns, char* text) const {
   Pixel32 common = 0xFFFFFFFFu;
   std::size_t done = 0;
 #ifdef TESSAGLYPH_X86
-  if (vectors_) common = WriteByRuns(row, columns, firstSum_.data(), runs_, runByte_.data(), text, done);
+  if (vectors_) common = WriteByRuns(row, columns, {firstSum_.data(), runs_, runByte_.data(), evenStart_, evenReciprocal_}, text, done);
 #endif
   common &= WriteByTable(row + done, columns - done, byteOfSum_, text + done);
   return common >> 24 == 0xFF;
@@ -152,7 +195,7 @@ bool RampRow::Write(const Pixel32* row, std::size_t columns, char* text) const {
 void RampRow::WriteBgr(const std::uint8_t* bgr, std::size_t columns, char* text) const {
   std::size_t done = 0;
 #ifdef TESSAGLYPH_X86
-  if (vectors_) done = WriteBgrByRuns(bgr, columns, firstSum_.data(), runs_, runByte_.data(), text);
+  if (vectors_) done = WriteBgrByRuns(bgr, columns, {firstSum_.data(), runs_, runByte_.data(), evenStart_, evenReciprocal_}, text);
 #endif
   WriteBgrByTable(bgr + 3 * done, columns - done, byteOfSum_, text + done);
 }

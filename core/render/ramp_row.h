@@ -37,12 +37,18 @@ class RampRow {
   static constexpr std::size_t kMaxRuns = 16;
 
   bool FindRuns();
+  void FindEvenRuns();
 
   const char* byteOfSum_;
   // Run k covers the sums from firstSum_[k]; its character is runByte_[k].
   std::array<std::int16_t, kMaxRuns> firstSum_{};
   std::array<char, kMaxRuns> runByte_{};
   std::size_t runs_ = 0;
+  // Where the runs after the first are equally wide (the bands), a run's
+  // index is (sum - evenStart_) * evenReciprocal_ >> 16, at least 0 and at
+  // most runs_ - 1: one multiplication instead of a comparison per run.
+  std::uint16_t evenStart_ = 0;
+  std::uint16_t evenReciprocal_ = 0;
   bool vectors_ = false;
 };
 
