@@ -48,9 +48,12 @@ OpenedFrames OpenFrameSequenceFile(const std::string& path, const DecodeOptions&
       opened.frames = GifFrameSequence::Open(std::move(bytes), GifFrameSequence::SurveyFile(*survey), options, opened.error);
       break;
     }
-    case Animatable::kWebp:
-      opened.frames = WebpFrameSequence::Open(*bytes, options, opened.error);
+    case Animatable::kWebp: {
+      std::unique_ptr<FileByteSource> count = FileByteSource::Open(path, options.MaxFileBytes(), opened.error);
+      if (!count) return opened;
+      opened.frames = WebpFrameSequence::Open(std::move(bytes), WebpFrameSequence::CountFrames(*count), options, opened.error);
       break;
+    }
     case Animatable::kNeither:
       opened.error = PictureError::Damaged("picture", "only GIF and WebP pictures have frames");
       break;

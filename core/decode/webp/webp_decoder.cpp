@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decode/decoding_source.h"
+#include "decode/webp/webp_chunk_reader.h"
 #include "picture/over_background.h"
 #include "picture/pixel_buffer.h"
 #include "picture/working_picture.h"
@@ -32,16 +33,8 @@ constexpr std::uint64_t kDecoderBytesPerColumn = 256;
 // before the whole file has been read.
 constexpr std::size_t kFeedBytes = std::size_t{64} << 10;
 
-constexpr std::size_t kRiffHeaderBytes = 12;
-constexpr std::size_t kChunkHeaderBytes = 8;
-constexpr std::size_t kExtendedHeaderBytes = 10;
-constexpr std::size_t kFrameHeaderBytes = 16;
 // Enough of a bitstream's start for its size and features.
 constexpr std::size_t kFeatureBytes = 64;
-constexpr std::uint8_t kAnimationFlag = 0x02;
-
-std::uint32_t Little24(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
-std::uint32_t Little32(const std::uint8_t* p) { return Little24(p) | (std::uint32_t{p[3]} << 24); }
 
 std::string StatusText(VP8StatusCode status) {
   switch (status) {
@@ -75,7 +68,7 @@ struct Frame {
 
 class WebpRowSource final : public DecodingSource {
  public:
-  explicit WebpRowSource(std::unique_ptr<ByteSource> bytes) : bytes_(std::move(bytes)) {}
+  explicit WebpRowSource(std::unique_ptr<ByteSource> bytes) : bytes_(std::move(bytes)), chunks_(*bytes_) {}
   ~WebpRowSource() override {
     if (decoder_ != nullptr) WebPIDelete(decoder_);
   }
@@ -96,12 +89,8 @@ class WebpRowSource final : public DecodingSource {
   WorkingPicture TakeWholePicture() override;
 
  private:
-  // Reads exactly length more bytes into out; false when the file ends first.
-  bool ReadExactly(std::size_t length, std::vector<std::uint8_t>& out);
-  bool Skip(std::uint64_t length);
-  PictureError ReadFailure(const std::string& where) const;
   std::optional<PictureError> FindFirstFrame();
-  std::optional<PictureError> ReadStillFrame(const std::vector<std::uint8_t>& header, std::uint64_t size);
+  std::optional<PictureError> ReadStillFrame(const WebpChunkReader::Chunk& chunk);
   std::optional<PictureError> ReadAnimationFrame(std::uint64_t size);
   std::optional<PictureError> Reserve(const DecodeOptions& options);
   std::optional<PictureError> StartDecoder();
@@ -113,8 +102,7 @@ class WebpRowSource final : public DecodingSource {
   void Stop(std::string warning);
 
   std::unique_ptr<ByteSource> bytes_;
-  std::uint64_t fileBytes_ = 0;  // as the RIFF header gives them
-  std::uint64_t read_ = 0;
+  WebpChunkReader chunks_;
   std::int32_t width_ = 0;
   std::int32_t height_ = 0;
   bool extended_ = false;
@@ -131,42 +119,19 @@ class WebpRowSource final : public DecodingSource {
   std::string error_;
 };
 
-bool WebpRowSource::ReadExactly(std::size_t length, std::vector<std::uint8_t>& out) {
-  while (length > 0) {
-    const std::span<const std::uint8_t> piece = bytes_->Next(length);
-    if (piece.empty()) return false;
-    out.insert(out.end(), piece.begin(), piece.end());
-    read_ += piece.size();
-    length -= piece.size();
-  }
-  return true;
-}
-
-bool WebpRowSource::Skip(std::uint64_t length) {
-  while (length > 0) {
-    const std::span<const std::uint8_t> piece = bytes_->Next(static_cast<std::size_t>(std::min<std::uint64_t>(length, kFeedBytes)));
-    if (piece.empty()) return false;
-    read_ += piece.size();
-    length -= piece.size();
-  }
-  return true;
-}
-
-PictureError WebpRowSource::ReadFailure(const std::string& where) const {
-  if (!bytes_->Error().empty()) return PictureError::CannotRead(bytes_->Error());
-  return PictureError::Damaged("WebP", "the file ends " + where);
-}
-
 // A still picture's bitstream (after an optional alpha chunk) is the frame,
 // fed from its chunk header on.
-std::optional<PictureError> WebpRowSource::ReadStillFrame(const std::vector<std::uint8_t>& header, std::uint64_t size) {
-  frame_.start = header;
-  const std::size_t peek = static_cast<std::size_t>(std::min<std::uint64_t>(size, kFeatureBytes));
+std::optional<PictureError> WebpRowSource::ReadStillFrame(const WebpChunkReader::Chunk& chunk) {
+  frame_.start.assign(chunk.type, chunk.type + sizeof chunk.type);
+  for (int shift = 0; shift < 32; shift += 8) frame_.start.push_back(static_cast<std::uint8_t>(chunk.size >> shift));
+  const std::size_t headerBytes = frame_.start.size();
+  const std::size_t peek = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size, kFeatureBytes));
   // A file cut short inside the bitstream still shows what arrived.
-  if (!ReadExactly(peek, frame_.start) && frame_.start.size() == header.size()) {
-    return ReadFailure("inside its first frame");
+  if (!chunks_.Read(peek, frame_.start) && frame_.start.size() == headerBytes) {
+    return chunks_.Failure("inside its first frame");
   }
-  frame_.dataBytes = fileBytes_ > read_ - frame_.start.size() ? fileBytes_ - (read_ - frame_.start.size()) : 0;
+  const std::uint64_t dataStart = chunks_.Position() - frame_.start.size();
+  frame_.dataBytes = chunks_.FileBytes() > dataStart ? chunks_.FileBytes() - dataStart : 0;
   if (extended_) {
     frame_.width = width_;
     frame_.height = height_;
@@ -184,41 +149,43 @@ std::optional<PictureError> WebpRowSource::ReadStillFrame(const std::vector<std:
 
 std::optional<PictureError> WebpRowSource::ReadAnimationFrame(std::uint64_t size) {
   std::vector<std::uint8_t> header;
-  if (size < kFrameHeaderBytes || !ReadExactly(kFrameHeaderBytes, header)) return ReadFailure("inside its first frame");
-  frame_.x = static_cast<std::int32_t>(2 * Little24(&header[0]));
-  frame_.y = static_cast<std::int32_t>(2 * Little24(&header[3]));
-  frame_.width = static_cast<std::int32_t>(1 + Little24(&header[6]));
-  frame_.height = static_cast<std::int32_t>(1 + Little24(&header[9]));
-  frame_.dataBytes = size - kFrameHeaderBytes;
+  if (size < WebpChunkReader::kFrameHeaderBytes || !chunks_.Read(WebpChunkReader::kFrameHeaderBytes, header)) {
+    return chunks_.Failure("inside its first frame");
+  }
+  const WebpChunkReader::FrameHeader frame = WebpChunkReader::ParseFrameHeader(header.data());
+  frame_.x = frame.x;
+  frame_.y = frame.y;
+  frame_.width = frame.width;
+  frame_.height = frame.height;
+  frame_.dataBytes = size - WebpChunkReader::kFrameHeaderBytes;
   return std::nullopt;
 }
 
 // Walks the chunks up to the first frame, taking the canvas from the
 // extended header and skipping profiles, metadata and unknown chunks.
 std::optional<PictureError> WebpRowSource::FindFirstFrame() {
-  std::vector<std::uint8_t> riff;
-  if (!ReadExactly(kRiffHeaderBytes, riff)) return ReadFailure("inside its header");
-  fileBytes_ = std::uint64_t{Little32(&riff[4])} + kChunkHeaderBytes;
+  if (!chunks_.ReadRiffHeader()) return chunks_.Failure("inside its header");
   for (;;) {
-    std::vector<std::uint8_t> header;
-    if (!ReadExactly(kChunkHeaderBytes, header)) return ReadFailure("before its first frame");
-    const std::string type(header.begin(), header.begin() + 4);
-    const std::uint64_t size = Little32(&header[4]);
-    const std::uint64_t padded = size + (size & 1);
-    if (type == "VP8X") {
+    const std::optional<WebpChunkReader::Chunk> chunk = chunks_.NextChunk();
+    if (!chunk) return chunks_.Failure("before its first frame");
+    if (chunk->Is("VP8X")) {
       std::vector<std::uint8_t> extended;
-      if (size < kExtendedHeaderBytes || !ReadExactly(kExtendedHeaderBytes, extended)) return ReadFailure("inside its header");
-      if (!Skip(padded - kExtendedHeaderBytes)) return ReadFailure("inside its header");
+      if (chunk->size < WebpChunkReader::kExtendedHeaderBytes ||
+          !chunks_.Read(WebpChunkReader::kExtendedHeaderBytes, extended) ||
+          !chunks_.Skip(chunk->Padded() - WebpChunkReader::kExtendedHeaderBytes)) {
+        return chunks_.Failure("inside its header");
+      }
+      const WebpChunkReader::Canvas canvas = WebpChunkReader::ParseCanvas(extended.data());
       extended_ = true;
-      animated_ = (extended[0] & kAnimationFlag) != 0;
-      width_ = static_cast<std::int32_t>(1 + Little24(&extended[4]));
-      height_ = static_cast<std::int32_t>(1 + Little24(&extended[7]));
-    } else if (type == "ANMF" && animated_) {
-      return ReadAnimationFrame(size);
-    } else if (!animated_ && (type == "ALPH" || type == "VP8 " || type == "VP8L")) {
-      return ReadStillFrame(header, size);
-    } else if (!Skip(padded)) {
-      return ReadFailure("before its first frame");
+      animated_ = canvas.animated;
+      width_ = canvas.width;
+      height_ = canvas.height;
+    } else if (chunk->Is("ANMF") && animated_) {
+      return ReadAnimationFrame(chunk->size);
+    } else if (!animated_ && (chunk->Is("ALPH") || chunk->Is("VP8 ") || chunk->Is("VP8L"))) {
+      return ReadStillFrame(*chunk);
+    } else if (!chunks_.Skip(chunk->Padded())) {
+      return chunks_.Failure("before its first frame");
     }
   }
 }

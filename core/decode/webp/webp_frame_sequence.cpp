@@ -1,10 +1,11 @@
 #include "decode/webp/webp_frame_sequence.h"
 
-#include <webp/demux.h>
+#include <webp/decode.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <new>
 
 #include "picture/over_background.h"
 
@@ -13,42 +14,19 @@ namespace tessaglyph {
 namespace {
 
 constexpr WEBP_CSP_MODE kNativePixelLayout = std::endian::native == std::endian::little ? MODE_BGRA : MODE_ARGB;
-constexpr std::size_t kChunkHeaderBytes = 8;
-constexpr std::size_t kRiffHeaderBytes = 12;
 
-std::uint32_t Little32(const std::uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t{p[3]} << 24);
-}
-
-bool ReadAll(ByteSource& bytes, std::uint64_t most, std::vector<std::uint8_t>& out) {
-  for (;;) {
-    const std::span<const std::uint8_t> piece = bytes.Next(std::size_t{64} << 10);
-    if (piece.empty()) return bytes.Error().empty();
-    if (out.size() + piece.size() > most) return false;
-    out.insert(out.end(), piece.begin(), piece.end());
-  }
-}
-
-bool Skip(ByteSource& bytes, std::uint64_t length) {
-  while (length > 0) {
-    const std::span<const std::uint8_t> piece =
-        bytes.Next(static_cast<std::size_t>(std::min<std::uint64_t>(length, std::uint64_t{1} << 20)));
-    if (piece.empty()) return false;
-    length -= piece.size();
-  }
-  return true;
-}
-
-bool ReadExactly(ByteSource& bytes, std::size_t length, std::uint8_t* out) {
-  while (length > 0) {
-    const std::span<const std::uint8_t> piece = bytes.Next(length);
-    if (piece.empty()) return false;
-    std::memcpy(out, piece.data(), piece.size());
-    out += piece.size();
-    length -= piece.size();
-  }
-  return true;
-}
+// A frame's bitstream is refused beyond this many bytes per canvas pixel
+// (and some for its headers): a lossless frame stored with no compression
+// at all takes about four, so no real frame comes near.
+constexpr std::uint64_t kPayloadBytesPerPixel = 5;
+constexpr std::uint64_t kPayloadHeadroom = std::uint64_t{1} << 20;
+// libwebp's own work on one frame: its tables and a lossy frame's rows
+// (per column), a lossless frame's pixels and an alpha plane (per pixel).
+constexpr std::uint64_t kDecoderBaseBytes = std::uint64_t{1} << 20;
+constexpr std::uint64_t kDecoderBytesPerColumn = 256;
+constexpr std::uint64_t kDecoderBytesPerPixel = 5;
+// Enough of a still bitstream's start for its size.
+constexpr std::size_t kFeatureBytes = 64;
 
 // All alpha bits set: one pass the compiler runs many pixels at a time.
 bool Opaque(const Pixel32* pixels, std::size_t count) {
@@ -57,107 +35,243 @@ bool Opaque(const Pixel32* pixels, std::size_t count) {
   return AlphaOf(all) == 0xFF;
 }
 
-}  // namespace
-
-// An opaque frame is shown from the decoder's own canvas, which stays as it
-// is until the next frame; one with any transparency is laid over the
-// background in a copy, since the decoder blends the next frame onto it.
-void WebpFrameSequence::ShowFrame(const Pixel32* composed) {
-  if (!background_ || Opaque(composed, canvas_.size())) {
-    shown_ = composed;
-    return;
-  }
-  std::memcpy(canvas_.data(), composed, canvas_.size() * sizeof(Pixel32));
-  for (std::int32_t y = 0; y < height_; ++y) {
-    LayRowOver(canvas_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_),
-               static_cast<std::size_t>(width_), background_);
-  }
-  shown_ = canvas_.data();
+void AppendChunkHeader(const WebpChunkReader::Chunk& chunk, std::vector<std::uint8_t>& out) {
+  out.insert(out.end(), chunk.type, chunk.type + sizeof chunk.type);
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(chunk.size >> shift));
 }
 
+}  // namespace
+
 std::uint32_t WebpFrameSequence::CountFrames(ByteSource& bytes) {
-  std::uint8_t riff[kRiffHeaderBytes];
-  if (!ReadExactly(bytes, sizeof riff, riff) || std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WEBP", 4) != 0) {
-    return 0;
-  }
+  WebpChunkReader chunks(bytes);
+  if (!chunks.ReadRiffHeader()) return 0;
   std::uint32_t frames = 0;
-  std::uint8_t header[kChunkHeaderBytes];
-  while (ReadExactly(bytes, sizeof header, header)) {
-    const std::uint64_t size = Little32(header + 4);
-    if (std::memcmp(header, "ANMF", 4) == 0) {
-      if (++frames > kMaxFrames) break;
-    } else if (std::memcmp(header, "VP8 ", 4) == 0 || std::memcmp(header, "VP8L", 4) == 0) {
-      return 1;
-    }
-    if (!Skip(bytes, size + (size & 1))) break;
+  while (const std::optional<WebpChunkReader::Chunk> chunk = chunks.NextChunk()) {
+    if (chunk->Is("VP8 ") || chunk->Is("VP8L")) return 1;
+    // A frame cut short counts: composing it says what became of it.
+    if (chunk->Is("ANMF") && ++frames > kMaxFrames) break;
+    if (!chunks.Skip(chunk->Padded())) break;
   }
   return std::max<std::uint32_t>(frames, 1);
 }
 
-std::unique_ptr<WebpFrameSequence> WebpFrameSequence::Open(ByteSource& bytes, const DecodeOptions& options,
-                                                           PictureError& error) {
-  std::unique_ptr<WebpFrameSequence> sequence(new WebpFrameSequence());
-  if (std::optional<PictureError> failed = sequence->Start(bytes, options)) {
+std::unique_ptr<WebpFrameSequence> WebpFrameSequence::Open(std::unique_ptr<ByteSource> bytes, std::uint32_t frames,
+                                                           const DecodeOptions& options, PictureError& error) {
+  std::unique_ptr<WebpFrameSequence> sequence(new WebpFrameSequence(std::move(bytes), frames));
+  if (std::optional<PictureError> failed = sequence->Start(options)) {
     error = std::move(*failed);
     return nullptr;
   }
   return sequence;
 }
 
-WebpFrameSequence::~WebpFrameSequence() {
-  if (decoder_ != nullptr) WebPAnimDecoderDelete(decoder_);
+// Walks the chunks up to the first frame: the canvas and the animation's
+// loop count come before it.
+std::optional<PictureError> WebpFrameSequence::FindFirstFrame() {
+  if (!chunks_.ReadRiffHeader()) return chunks_.Failure("inside its header");
+  while (const std::optional<WebpChunkReader::Chunk> chunk = chunks_.NextChunk()) {
+    std::vector<std::uint8_t> header;
+    if (chunk->Is("VP8X")) {
+      if (chunk->size < WebpChunkReader::kExtendedHeaderBytes ||
+          !chunks_.Read(WebpChunkReader::kExtendedHeaderBytes, header) ||
+          !chunks_.Skip(chunk->Padded() - WebpChunkReader::kExtendedHeaderBytes)) {
+        return chunks_.Failure("inside its header");
+      }
+      const WebpChunkReader::Canvas canvas = WebpChunkReader::ParseCanvas(header.data());
+      width_ = canvas.width;
+      height_ = canvas.height;
+      animated_ = canvas.animated;
+    } else if (chunk->Is("ANIM") && animated_) {
+      if (chunk->size < WebpChunkReader::kAnimationHeaderBytes ||
+          !chunks_.Read(WebpChunkReader::kAnimationHeaderBytes, header) ||
+          !chunks_.Skip(chunk->Padded() - WebpChunkReader::kAnimationHeaderBytes)) {
+        return chunks_.Failure("inside its header");
+      }
+      loops_ = WebpChunkReader::LoopsOf(header.data());
+    } else if (chunk->Is("ANMF") && animated_) {
+      pending_ = chunk;
+      return std::nullopt;
+    } else if (!animated_ && (chunk->Is("ALPH") || chunk->Is("VP8 ") || chunk->Is("VP8L"))) {
+      return StartStillFrame(*chunk);
+    } else if (!chunks_.Skip(chunk->Padded())) {
+      break;
+    }
+  }
+  return chunks_.Failure("before its first frame");
 }
 
-std::optional<PictureError> WebpFrameSequence::Start(ByteSource& bytes, const DecodeOptions& options) {
-  background_ = options.background;
-  if (!ReadAll(bytes, options.MaxFileBytes(), file_)) {
-    if (!bytes.Error().empty()) return PictureError::CannotRead(bytes.Error());
-    return PictureError::OverLimit("the WebP file is larger than any picture within the pixel cap needs");
+// A still picture is one frame covering the canvas; without an extended
+// header its bitstream's start gives the canvas.
+std::optional<PictureError> WebpFrameSequence::StartStillFrame(const WebpChunkReader::Chunk& chunk) {
+  loops_ = 1;
+  AppendChunkHeader(chunk, stillStart_);
+  if (!chunks_.Read(static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size, kFeatureBytes)), stillStart_)) {
+    return chunks_.Failure("inside its first frame");
   }
-  const WebPData data{file_.data(), file_.size()};
-  WebPDemuxer* demuxer = WebPDemux(&data);
-  if (demuxer == nullptr) return PictureError::Damaged("WebP", "its chunks cannot be read");
-  width_ = static_cast<std::int32_t>(WebPDemuxGetI(demuxer, WEBP_FF_CANVAS_WIDTH));
-  height_ = static_cast<std::int32_t>(WebPDemuxGetI(demuxer, WEBP_FF_CANVAS_HEIGHT));
-  frames_ = WebPDemuxGetI(demuxer, WEBP_FF_FRAME_COUNT);
-  loops_ = WebPDemuxGetI(demuxer, WEBP_FF_LOOP_COUNT);
-  WebPDemuxDelete(demuxer);
+  if (width_ == 0) {
+    WebPBitstreamFeatures features{};
+    if (WebPGetFeatures(stillStart_.data(), stillStart_.size(), &features) != VP8_STATUS_OK) {
+      return PictureError::Damaged("WebP", "its bitstream does not start as one");
+    }
+    width_ = features.width;
+    height_ = features.height;
+  }
+  return std::nullopt;
+}
+
+std::optional<PictureError> WebpFrameSequence::Reserve(const DecodeOptions& options) {
+  const std::uint64_t pixels = static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_);
+  payloadLimit_ = kPayloadBytesPerPixel * pixels + kPayloadHeadroom;
+  if (const std::optional<std::uint64_t> fileBytes = bytes_->Size()) payloadLimit_ = std::min(payloadLimit_, *fileBytes);
+  const std::uint64_t canvases = background_ ? 3 : 2;  // the canvas, a frame and the canvas laid over the background
+  const std::uint64_t decoder =
+      kDecoderBaseBytes + kDecoderBytesPerColumn * static_cast<std::uint64_t>(width_) + kDecoderBytesPerPixel * pixels;
+  const std::uint64_t held = bytes_->HeldBytes() + canvases * pixels * sizeof(Pixel32) + payloadLimit_ + decoder;
+  return options.Reserve("WebP", width_, height_, held, true, lease_, pictureLease_);
+}
+
+std::optional<PictureError> WebpFrameSequence::Start(const DecodeOptions& options) {
+  background_ = options.background;
+  loops_ = 1;
+  if (std::optional<PictureError> failed = FindFirstFrame()) return failed;
   if (frames_ > kMaxFrames) {
     return PictureError::OverLimit("the WebP holds more than " + std::to_string(kMaxFrames) +
                                    " frames, more than any animation needs");
   }
   if (std::optional<PictureError> tooLarge = options.CheckSize("WebP", width_, height_)) return tooLarge;
   if (width_ <= 0 || height_ <= 0 || frames_ == 0) return PictureError::Damaged("WebP", "the picture has no pixels");
-  const std::uint64_t pixels = static_cast<std::uint64_t>(width_) * static_cast<std::uint64_t>(height_);
-  // The file, the decoder's two canvases and a frame's bitstream decoded, and ours.
-  const std::uint64_t held = file_.size() + 4 * pixels * sizeof(Pixel32);
-  if (std::optional<PictureError> refused = options.Reserve("WebP", width_, height_, held, true, lease_, pictureLease_)) {
-    return refused;
+  if (std::optional<PictureError> refused = Reserve(options)) return refused;
+  const std::string what = "a WebP of " + std::to_string(width_) + "x" + std::to_string(height_) + " pixels";
+  if (!canvas_.Allocate(width_, height_)) return PictureError::OutOfMemory(what);
+  shown_ = canvas_.Pixels();
+  if (background_) {
+    try {
+      overBackground_.assign(canvas_.Size(), *background_);
+    } catch (const std::bad_alloc&) {
+      return PictureError::OutOfMemory(what);
+    }
+    shown_ = overBackground_.data();
   }
-  WebPAnimDecoderOptions decoderOptions;
-  if (!WebPAnimDecoderOptionsInit(&decoderOptions)) return PictureError::Damaged("WebP", "the decoder library does not match");
-  decoderOptions.color_mode = kNativePixelLayout;
-  decoderOptions.use_threads = 0;
-  decoder_ = WebPAnimDecoderNew(&data, &decoderOptions);
-  if (decoder_ == nullptr) return PictureError::Damaged("WebP", "its frames cannot be read");
-  canvas_.assign(pixels, background_.value_or(kTransparentPixel));
-  shown_ = canvas_.data();
   return std::nullopt;
 }
 
-bool WebpFrameSequence::Next() {
-  if (composed_ >= frames_ || !WebPAnimDecoderHasMoreFrames(decoder_)) return false;
-  std::uint8_t* pixels = nullptr;
-  int timestamp = 0;
-  if (!WebPAnimDecoderGetNext(decoder_, &pixels, &timestamp)) {
-    warning_ = "damaged WebP: frame " + std::to_string(composed_ + 1) + " cannot be decoded";
-    if (composed_ > 0) warning_ += "; the animation ends at frame " + std::to_string(composed_);
-    composed_ = frames_;
+bool WebpFrameSequence::ReadStillFrame(std::string& why) {
+  frame_ = {0, 0, width_, height_, false, false, true};
+  frameDelayMs_ = 0;
+  payload_ = std::move(stillStart_);
+  const std::uint64_t rest = chunks_.FileBytes() > chunks_.Position() ? chunks_.FileBytes() - chunks_.Position() : 0;
+  if (payload_.size() + rest > payloadLimit_) {
+    why = "its bitstream is larger than any picture of its size needs";
     return false;
   }
-  ShowFrame(reinterpret_cast<const Pixel32*>(pixels));
-  delayMs_ = static_cast<std::uint32_t>(std::max(timestamp - timestamp_, 0));
-  timestamp_ = timestamp;
+  // A file cut short shows what the decoder makes of what arrived.
+  chunks_.Read(static_cast<std::size_t>(rest), payload_);
+  return true;
+}
+
+bool WebpFrameSequence::ReadFrame(std::string& why) {
+  const std::string frame = "frame " + std::to_string(composed_ + 1);
+  while (!pending_) {
+    pending_ = chunks_.NextChunk();
+    if (!pending_) {
+      why = "the file ends before " + frame;
+      return false;
+    }
+    if (!pending_->Is("ANMF")) {
+      chunks_.Skip(pending_->Padded());
+      pending_.reset();
+    }
+  }
+  const WebpChunkReader::Chunk chunk = *pending_;
+  pending_.reset();
+  std::vector<std::uint8_t> header;
+  if (chunk.size < WebpChunkReader::kFrameHeaderBytes || !chunks_.Read(WebpChunkReader::kFrameHeaderBytes, header)) {
+    why = "the file ends inside " + frame;
+    return false;
+  }
+  const WebpChunkReader::FrameHeader placed = WebpChunkReader::ParseFrameHeader(header.data());
+  frame_ = {placed.x, placed.y, placed.width, placed.height, placed.blend, placed.disposeToBackground, true};
+  frameDelayMs_ = placed.durationMs;
+  if (frame_.x > width_ - frame_.width || frame_.y > height_ - frame_.height) {
+    why = frame + " lies outside the canvas";
+    return false;
+  }
+  const std::uint64_t dataBytes = chunk.size - WebpChunkReader::kFrameHeaderBytes;
+  if (dataBytes > payloadLimit_) {
+    why = frame + " is larger than any frame of the canvas needs";
+    return false;
+  }
+  payload_.clear();
+  payload_.reserve(static_cast<std::size_t>(dataBytes));
+  if (!chunks_.Read(static_cast<std::size_t>(dataBytes), payload_)) {
+    why = "the file ends inside " + frame;
+    return false;
+  }
+  // The last frame's padding byte may be missing.
+  if ((chunk.size & 1) != 0) chunks_.Skip(1);
+  return true;
+}
+
+bool WebpFrameSequence::DecodeFrame(std::string& why) {
+  const std::string cannot = "frame " + std::to_string(composed_ + 1) + " cannot be decoded";
+  WebPBitstreamFeatures features{};
+  if (WebPGetFeatures(payload_.data(), payload_.size(), &features) != VP8_STATUS_OK ||
+      features.width != frame_.width || features.height != frame_.height) {
+    why = cannot;
+    return false;
+  }
+  frame_.hasAlpha = features.has_alpha != 0;
+  const std::size_t count = static_cast<std::size_t>(frame_.width) * static_cast<std::size_t>(frame_.height);
+  pixels_.resize(count);
+  WebPDecoderConfig config;
+  if (!WebPInitDecoderConfig(&config)) {
+    why = "the decoder library does not match";
+    return false;
+  }
+  config.output.colorspace = kNativePixelLayout;
+  config.output.is_external_memory = 1;
+  config.output.u.RGBA.rgba = reinterpret_cast<std::uint8_t*>(pixels_.data());
+  config.output.u.RGBA.stride = frame_.width * static_cast<int>(sizeof(Pixel32));
+  config.output.u.RGBA.size = count * sizeof(Pixel32);
+  const VP8StatusCode status = WebPDecode(payload_.data(), payload_.size(), &config);
+  WebPFreeDecBuffer(&config.output);
+  if (status != VP8_STATUS_OK) {
+    why = cannot;
+    return false;
+  }
+  return true;
+}
+
+bool WebpFrameSequence::Stop(const std::string& why) {
+  ended_ = true;
+  warning_ = why;
+  if (composed_ > 0) warning_ += "; the animation ends at frame " + std::to_string(composed_);
+  return false;
+}
+
+// An opaque canvas is shown as it is; one with any transparency is laid over
+// the background in a copy, since the next frame blends onto the original.
+void WebpFrameSequence::ShowCanvas() {
+  if (!background_ || Opaque(canvas_.Pixels(), canvas_.Size())) {
+    shown_ = canvas_.Pixels();
+    return;
+  }
+  std::memcpy(overBackground_.data(), canvas_.Pixels(), canvas_.Size() * sizeof(Pixel32));
+  LayRowOver(overBackground_.data(), overBackground_.size(), background_);
+  shown_ = overBackground_.data();
+}
+
+bool WebpFrameSequence::Next() {
+  if (ended_ || composed_ >= frames_) return false;
+  std::string why;
+  try {
+    if (!(animated_ ? ReadFrame(why) : ReadStillFrame(why)) || !DecodeFrame(why)) return Stop("damaged WebP: " + why);
+  } catch (const std::bad_alloc&) {
+    return Stop("not enough memory for frame " + std::to_string(composed_ + 1));
+  }
+  canvas_.Compose(frame_, pixels_.data());
+  ShowCanvas();
+  delayMs_ = frameDelayMs_;
   ++composed_;
   return true;
 }

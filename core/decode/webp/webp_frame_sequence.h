@@ -2,34 +2,36 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "decode/decode_options.h"
 #include "decode/frame_sequence.h"
+#include "decode/webp/webp_canvas.h"
+#include "decode/webp/webp_chunk_reader.h"
 #include "input/byte_source.h"
 #include "picture/picture_error.h"
 
-struct WebPAnimDecoder;
-
 namespace tessaglyph {
 
-// The frames of an animated WebP composed by libwebp's animation decoder,
-// which follows each frame's blend and dispose flags on a canvas that starts
-// transparent; each composed canvas is then laid over the background, as the
-// first frame alone is. The decoder needs the whole file in memory and keeps
-// two canvases (the frame and the one before, for blending); all of it is
-// counted in the memory budget.
+// The frames of a WebP, read forward from its bytes one frame chunk at a
+// time: each frame's bitstream is decoded by libwebp's still decoder into a
+// buffer of the frame's size and laid on the canvas by its blend and dispose
+// flags (WebpCanvas); the composed canvas is then laid over the background,
+// as a still picture is. Memory holds the canvas, one frame's bitstream and
+// one frame's pixels (and, with a background, the canvas laid over it), all
+// reserved at once; the file is never held whole. A frame that is damaged,
+// cut short or outside the canvas ends the animation, with a warning.
 class WebpFrameSequence final : public FrameSequence {
  public:
-  // Reads bytes to their end; on failure returns nullptr and fills error.
-  static std::unique_ptr<WebpFrameSequence> Open(ByteSource& bytes, const DecodeOptions& options, PictureError& error);
-  ~WebpFrameSequence() override;
-  WebpFrameSequence(const WebpFrameSequence&) = delete;
-  WebpFrameSequence& operator=(const WebpFrameSequence&) = delete;
+  // bytes are read from their start; frames is CountFrames' answer for the
+  // same file. On failure returns nullptr and fills error.
+  static std::unique_ptr<WebpFrameSequence> Open(std::unique_ptr<ByteSource> bytes, std::uint32_t frames,
+                                                 const DecodeOptions& options, PictureError& error);
 
-  // The frames a file holds, from its chunks alone without decoding
-  // anything; 1 for a still picture, 0 for what is no WebP.
+  // The frames a file holds whose chunk headers are there, read from the
+  // chunks alone without decoding anything; 1 for a still picture, 0 for what is no WebP.
   static std::uint32_t CountFrames(ByteSource& bytes);
 
   std::int32_t Width() const override { return width_; }
@@ -42,24 +44,43 @@ class WebpFrameSequence final : public FrameSequence {
   const std::string& Warning() const override { return warning_; }
 
  private:
-  WebpFrameSequence() = default;
-  std::optional<PictureError> Start(ByteSource& bytes, const DecodeOptions& options);
-  void ShowFrame(const Pixel32* composed);
+  WebpFrameSequence(std::unique_ptr<ByteSource> bytes, std::uint32_t frames)
+      : bytes_(std::move(bytes)), chunks_(*bytes_), frames_(frames) {}
+  std::optional<PictureError> Start(const DecodeOptions& options);
+  std::optional<PictureError> FindFirstFrame();
+  std::optional<PictureError> StartStillFrame(const WebpChunkReader::Chunk& chunk);
+  std::optional<PictureError> Reserve(const DecodeOptions& options);
+  // Reads the next frame's placement and bitstream; false, with why, when
+  // they cannot be had.
+  bool ReadFrame(std::string& why);
+  bool ReadStillFrame(std::string& why);
+  bool DecodeFrame(std::string& why);
+  bool Stop(const std::string& why);
+  void ShowCanvas();
 
-  std::vector<std::uint8_t> file_;  // the decoder reads it for as long as it lives
-  WebPAnimDecoder* decoder_ = nullptr;
+  std::unique_ptr<ByteSource> bytes_;
+  WebpChunkReader chunks_;
+  std::uint32_t frames_ = 0;
+  std::uint32_t loops_ = 0;
+  std::int32_t width_ = 0;
+  std::int32_t height_ = 0;
+  bool animated_ = false;
+  std::optional<WebpChunkReader::Chunk> pending_;  // a frame chunk whose header was read
+  std::vector<std::uint8_t> stillStart_;          // a still picture's first bytes, read to learn its size
+  std::uint64_t payloadLimit_ = 0;
   MemoryBudget::Lease lease_;
   MemoryBudget::Lease pictureLease_;
   std::optional<Pixel32> background_;
-  std::int32_t width_ = 0;
-  std::int32_t height_ = 0;
-  std::uint32_t frames_ = 0;
-  std::uint32_t loops_ = 0;
-  std::vector<Pixel32> canvas_;  // a frame with transparency, laid over the background
+  WebpCanvas canvas_;
+  WebpCanvas::Placement frame_;
+  std::uint32_t frameDelayMs_ = 0;
+  std::vector<std::uint8_t> payload_;  // the frame's bitstream, from its first chunk header on
+  std::vector<Pixel32> pixels_;        // the frame decoded
+  std::vector<Pixel32> overBackground_;  // the canvas laid over the background
   const Pixel32* shown_ = nullptr;
-  int timestamp_ = 0;
   std::uint32_t delayMs_ = 0;
   std::uint32_t composed_ = 0;
+  bool ended_ = false;
   std::string warning_;
 };
 
