@@ -21,6 +21,8 @@
 #include "decode/frame_sequence_opener.h"
 #include "decode/picture_opener.h"
 #include "frame_writer.h"
+#include "input/memory_byte_source.h"
+#include "input/stream_byte_source.h"
 #include "render/area_resampler.h"
 #include "output/output_file.h"
 #include "output/output_target.h"
@@ -30,6 +32,9 @@
 
 namespace tessaglyph {
 namespace {
+
+// Enough of a picture's first bytes to tell its format.
+constexpr std::size_t kSignatureBytes = 12;
 
 unsigned JobCount(const CliOptions& options, std::size_t pictures) {
   unsigned jobs = options.jobs != 0 ? options.jobs : CoreShare::Cores();
@@ -224,8 +229,13 @@ bool BatchConverter::Convert(std::size_t index) {
   // Memory that runs out anywhere in one conversion fails that picture
   // only; the others go on.
   try {
-    if (picture != "-") frameCounts_[index] = CountFramesOfFile(picture, DecodeOptionsFor(options_));
-    if (options_.everyFrame && frameCounts_[index] > 1) {
+    frameCounts_[index] = picture == "-" ? CountStandardInputFrames(error)
+                                         : CountFramesOfFile(picture, DecodeOptionsFor(options_));
+    if (frameCounts_[index] == 0) {
+      written = false;
+    } else if (options_.everyFrame && frameCounts_[index] > 1 && picture == "-") {
+      error = "--frames writes each frame to a file named after the picture, and standard input has no name";
+    } else if (options_.everyFrame && frameCounts_[index] > 1) {
       written = WriteEveryFrame(index, error);
     } else {
       written = named && DirectOutput::Suits(outputs_[index]) ? WriteDirectly(index, error) : WriteToFile(index, error);
@@ -234,7 +244,44 @@ bool BatchConverter::Convert(std::size_t index) {
     error = "not enough memory";
   }
   if (!written) Report(picture, error);
+  standardInput_.reset();
+  standardInputLease_ = {};
+  heldStandardInput_ = false;
   return written;
+}
+
+// An animated GIF or WebP on standard input is read into memory once,
+// counted in the budget, so that its frames can be counted and then
+// composed; any other picture streams. 0, with error set, when it cannot be
+// read or held.
+std::uint32_t BatchConverter::CountStandardInputFrames(std::string& error) {
+  auto stream = std::make_unique<StreamByteSource>(STDIN_FILENO, DecodeOptionsFor(options_).MaxFileBytes());
+  if (!MayHoldFrames(stream->Peek(kSignatureBytes))) {
+    standardInput_ = std::move(stream);
+    return 1;
+  }
+  PictureError failed;
+  std::unique_ptr<ByteSource> kept = WholeInMemory(*stream, failed);
+  std::string refusal;
+  std::optional<MemoryBudget::Lease> lease =
+      kept ? memory_.Reserve(*kept->Size(), "standard input's " + std::to_string(*kept->Size()) + " bytes", refusal)
+           : std::nullopt;
+  if (!lease) {
+    error = kept ? refusal : failed.sentence;
+    return 0;
+  }
+  standardInputLease_ = std::move(*lease);
+  standardInput_ = std::move(kept);
+  heldStandardInput_ = true;
+  return CountFrames(*StandardInput());
+}
+
+// Standard input's bytes from their start: a view of those held in memory,
+// else the stream itself, which can be read once.
+std::unique_ptr<ByteSource> BatchConverter::StandardInput() {
+  if (!heldStandardInput_) return std::move(standardInput_);
+  const std::uint64_t size = *standardInput_->Size();
+  return std::make_unique<MemoryByteSource>(std::span(standardInput_->Read(0, size), size));
 }
 
 // A JPEG asks for its text's size before it decodes, to decode at a reduced
@@ -243,7 +290,7 @@ bool BatchConverter::OpenPicture(std::size_t index, const DirectOutput* direct, 
                                  std::string& error) {
   const std::string& picture = options_.pictures[index];
   if (options_.frame && *options_.frame != 0) {
-    const std::optional<std::uint32_t> frame = ChosenFrame(picture, error);
+    const std::optional<std::uint32_t> frame = ChosenFrame(frameCounts_[index], error);
     if (!frame) return false;
     if (*frame != 0) {
       if (!OpenFrame(picture, *frame, opened, error)) return false;
@@ -259,7 +306,7 @@ bool BatchConverter::OpenPicture(std::size_t index, const DirectOutput* direct, 
     planned = SizeFor(width, height, direct);
     return std::pair{planned->columns, planned->lines};
   };
-  opened = picture == "-" ? OpenPictureStream(STDIN_FILENO, decode) : OpenPictureFile(picture, decode);
+  opened = picture == "-" ? tessaglyph::OpenPicture(StandardInput(), decode) : OpenPictureFile(picture, decode);
   if (!opened) {
     error = opened.error.sentence;
     return false;
@@ -353,8 +400,9 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
     error = "cannot write " + OutputName(output) + ": " + error;
     return false;
   }
+  // The player reads the file again for each loop, which a stream cannot be.
   const bool plays = out->IsTerminal() && frameCounts_[index] > 1 && options_.animate.value_or(true) &&
-                     !options_.frame && options_.format != OutputFormat::kHtml;
+                     !options_.frame && options_.format != OutputFormat::kHtml && picture != "-";
   if (plays) return Play(index, *out, error);
   if (!opened.source && !OpenPicture(index, out.get(), opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
@@ -369,16 +417,11 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
 
 // The frame --frame names, counted from the start; nothing, with error
 // set, when the picture has no such frame.
-std::optional<std::uint32_t> BatchConverter::ChosenFrame(const std::string& picture, std::string& error) const {
-  const std::uint32_t count = picture == "-" ? 1 : CountFramesOfFile(picture, DecodeOptionsFor(options_));
+std::optional<std::uint32_t> BatchConverter::ChosenFrame(std::uint32_t count, std::string& error) const {
   const std::int64_t frame = *options_.frame < 0 ? count + *options_.frame : *options_.frame;
   if (frame >= 0 && frame < count) return static_cast<std::uint32_t>(frame);
-  if (picture == "-") {
-    error = "--frame chooses among the frames of a file; from standard input only the first is read";
-  } else {
-    error = "it has " + std::to_string(count) + (count == 1 ? " frame" : " frames") + ": --frame takes 0 to " +
-            std::to_string(count - 1) + ", or -1 to -" + std::to_string(count);
-  }
+  error = "it has " + std::to_string(count) + (count == 1 ? " frame" : " frames") + ": --frame takes 0 to " +
+          std::to_string(count - 1) + ", or -1 to -" + std::to_string(count);
   return std::nullopt;
 }
 
@@ -387,7 +430,7 @@ bool BatchConverter::OpenFrame(const std::string& picture, std::uint32_t frame, 
                                std::string& error) {
   DecodeOptions decode = DecodeOptionsFor(options_);
   decode.memory = &memory_;
-  OpenedFrames frames = OpenFrameSequenceFile(picture, decode);
+  OpenedFrames frames = picture == "-" ? OpenFrameSequence(StandardInput(), decode) : OpenFrameSequenceFile(picture, decode);
   if (!frames.frames) {
     error = frames.error.sentence;
     return false;

@@ -2,12 +2,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cli_options.h"
 #include "core_share.h"
 #include "decode/opened_picture.h"
+#include "input/byte_source.h"
+#include "picture/memory_budget.h"
 #include "output/direct_output.h"
 #include "output/output_file.h"
 #include "progress_meter.h"
@@ -38,7 +41,9 @@ class BatchConverter {
   bool WriteDirectly(std::size_t index, std::string& error);
   bool WriteEveryFrame(std::size_t index, std::string& error);
   bool Play(std::size_t index, const DirectOutput& out, std::string& error);
-  std::optional<std::uint32_t> ChosenFrame(const std::string& picture, std::string& error) const;
+  std::optional<std::uint32_t> ChosenFrame(std::uint32_t count, std::string& error) const;
+  std::uint32_t CountStandardInputFrames(std::string& error);
+  std::unique_ptr<ByteSource> StandardInput();
   bool OpenFrame(const std::string& picture, std::uint32_t frame, OpenedPicture& opened, std::string& error);
   void NoteFrames(std::size_t index);
   bool OpenPicture(std::size_t index, const DirectOutput* direct, OpenedPicture& opened, TextSize& size,
@@ -64,6 +69,11 @@ class BatchConverter {
   std::vector<char> decodeAhead_;  // the picture has a helper thread of its own
   CoreShare cores_;
   std::atomic<std::size_t> next_{0};
+  // Standard input, held in memory when it may hold frames; one picture of
+  // the batch reads it.
+  std::unique_ptr<ByteSource> standardInput_;
+  MemoryBudget::Lease standardInputLease_;
+  bool heldStandardInput_ = false;
 };
 
 }  // namespace tessaglyph

@@ -2,6 +2,8 @@
 
 #include "decode/gif/gif_decoder.h"
 #include "decode/gif/gif_frame_sequence.h"
+#include "decode/picture_opener.h"
+#include "decode/reread_byte_source.h"
 #include "decode/webp/webp_decoder.h"
 #include "decode/webp/webp_frame_sequence.h"
 #include "input/file_byte_source.h"
@@ -23,35 +25,41 @@ Animatable FormatOf(ByteSource& bytes) {
 
 }  // namespace
 
-std::uint32_t CountFramesOfFile(const std::string& path, const DecodeOptions& options) {
-  PictureError error;
-  std::unique_ptr<FileByteSource> bytes = FileByteSource::Open(path, options.MaxFileBytes(), error);
-  if (!bytes) return 1;
-  switch (FormatOf(*bytes)) {
-    case Animatable::kGif: return std::max<std::uint32_t>(GifFrameSequence::SurveyFile(*bytes).frames, 1);
-    case Animatable::kWebp: return std::max<std::uint32_t>(WebpFrameSequence::CountFrames(*bytes), 1);
+bool MayHoldFrames(std::span<const std::uint8_t> start) { return LooksLikeGif(start) || LooksLikeWebp(start); }
+
+std::uint32_t CountFrames(ByteSource& bytes) {
+  switch (FormatOf(bytes)) {
+    case Animatable::kGif: return std::max<std::uint32_t>(GifFrameSequence::SurveyFile(bytes).frames, 1);
+    case Animatable::kWebp: return std::max<std::uint32_t>(WebpFrameSequence::CountFrames(bytes), 1);
     case Animatable::kNeither: break;
   }
   return 1;
 }
 
-OpenedFrames OpenFrameSequenceFile(const std::string& path, const DecodeOptions& options) {
+std::uint32_t CountFramesOfFile(const std::string& path, const DecodeOptions& options) {
+  PictureError error;
+  std::unique_ptr<FileByteSource> bytes = FileByteSource::Open(path, options.MaxFileBytes(), error);
+  return bytes ? CountFrames(*bytes) : 1;
+}
+
+OpenedFrames OpenFrameSequence(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
   OpenedFrames opened;
-  std::unique_ptr<FileByteSource> bytes = FileByteSource::Open(path, options.MaxFileBytes(), opened.error);
-  if (!bytes) return opened;
-  switch (FormatOf(*bytes)) {
+  if (!bytes->Size()) {
+    bytes = WholeInMemory(*bytes, opened.error);
+    if (!bytes) return opened;
+  }
+  const Animatable format = FormatOf(*bytes);
+  RereadByteSource ahead(*bytes);
+  switch (format) {
     case Animatable::kGif: {
-      // A first pass counts the frames and finds the loop count, which may
-      // follow the first image; the second composes.
-      std::unique_ptr<FileByteSource> survey = FileByteSource::Open(path, options.MaxFileBytes(), opened.error);
-      if (!survey) return opened;
-      opened.frames = GifFrameSequence::Open(std::move(bytes), GifFrameSequence::SurveyFile(*survey), options, opened.error);
+      // The loop count may follow the first image.
+      const GifFrameSequence::Survey survey = GifFrameSequence::SurveyFile(ahead);
+      opened.frames = GifFrameSequence::Open(std::move(bytes), survey, options, opened.error);
       break;
     }
     case Animatable::kWebp: {
-      std::unique_ptr<FileByteSource> count = FileByteSource::Open(path, options.MaxFileBytes(), opened.error);
-      if (!count) return opened;
-      opened.frames = WebpFrameSequence::Open(std::move(bytes), WebpFrameSequence::CountFrames(*count), options, opened.error);
+      const std::uint32_t frames = WebpFrameSequence::CountFrames(ahead);
+      opened.frames = WebpFrameSequence::Open(std::move(bytes), frames, options, opened.error);
       break;
     }
     case Animatable::kNeither:
@@ -59,6 +67,13 @@ OpenedFrames OpenFrameSequenceFile(const std::string& path, const DecodeOptions&
       break;
   }
   return opened;
+}
+
+OpenedFrames OpenFrameSequenceFile(const std::string& path, const DecodeOptions& options) {
+  OpenedFrames opened;
+  std::unique_ptr<FileByteSource> bytes = FileByteSource::Open(path, options.MaxFileBytes(), opened.error);
+  if (!bytes) return opened;
+  return OpenFrameSequence(std::move(bytes), options);
 }
 
 }  // namespace tessaglyph

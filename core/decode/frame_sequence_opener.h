@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "decode/decode_options.h"
 #include "decode/frame_sequence.h"
+#include "input/byte_source.h"
 #include "picture/picture_error.h"
 
 namespace tessaglyph {
@@ -15,14 +17,23 @@ struct OpenedFrames {
   PictureError error;  // when frames is null
 };
 
-// How many frames the picture file at path holds, read from its blocks
-// without decoding pixels: more than 1 only for an animated GIF or WebP; 1
-// for any other picture, and for a file that cannot be read (its
+// True when a picture whose first bytes are start is a GIF or WebP, the
+// formats that may hold frames.
+bool MayHoldFrames(std::span<const std::uint8_t> start);
+
+// How many frames the picture's bytes hold, read from their blocks without
+// decoding pixels, to their end: more than 1 only for an animated GIF or
+// WebP; 1 for any other picture, and for bytes that cannot be read (their
 // conversion says why).
+std::uint32_t CountFrames(ByteSource& bytes);
 std::uint32_t CountFramesOfFile(const std::string& path, const DecodeOptions& options);
 
-// The frames of the GIF or WebP file at path, ready to be composed in turn
-// (a still picture of either format is a sequence of one frame).
+// The frames of a GIF or WebP, ready to be composed in turn (a still picture
+// of either format is a sequence of one frame). The frames are counted in a
+// pass ahead of the one that composes them, so bytes of unknown size (a
+// stream) are first read into memory, counted in the sequence's
+// reservation.
+OpenedFrames OpenFrameSequence(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options);
 OpenedFrames OpenFrameSequenceFile(const std::string& path, const DecodeOptions& options);
 
 }  // namespace tessaglyph

@@ -43,26 +43,6 @@ constexpr std::array<Format, 5> kFormats = {{
     {LooksLikeGif, OpenGif, true, false},
 }};
 
-// A stream of a format that needs to read anywhere is taken into memory
-// first; its bytes are then what the decoder's reservation counts.
-std::unique_ptr<ByteSource> WholeInMemory(ByteSource& stream, PictureError& error) {
-  std::vector<std::uint8_t> bytes;
-  try {
-    for (std::span<const std::uint8_t> next = stream.Next(std::size_t{1} << 20); !next.empty();
-         next = stream.Next(std::size_t{1} << 20)) {
-      bytes.insert(bytes.end(), next.begin(), next.end());
-    }
-  } catch (const std::bad_alloc&) {
-    error = PictureError::OutOfMemory("the " + std::to_string(bytes.size()) + " bytes read so far");
-    return nullptr;
-  }
-  if (!stream.Error().empty()) {
-    error = PictureError::CannotRead(stream.Error());
-    return nullptr;
-  }
-  return std::make_unique<MemoryByteSource>(std::move(bytes));
-}
-
 OpenedPicture OpenRecognised(const Format& format, std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
   if (format.readsAnywhere && !bytes->Size()) {
     PictureError error;
@@ -81,6 +61,24 @@ OpenedPicture DecodingAheadIfAsked(const Format& format, OpenedPicture opened, c
 }
 
 }  // namespace
+
+std::unique_ptr<ByteSource> WholeInMemory(ByteSource& stream, PictureError& error) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    for (std::span<const std::uint8_t> next = stream.Next(std::size_t{1} << 20); !next.empty();
+         next = stream.Next(std::size_t{1} << 20)) {
+      bytes.insert(bytes.end(), next.begin(), next.end());
+    }
+  } catch (const std::bad_alloc&) {
+    error = PictureError::OutOfMemory("the " + std::to_string(bytes.size()) + " bytes read so far");
+    return nullptr;
+  }
+  if (!stream.Error().empty()) {
+    error = PictureError::CannotRead(stream.Error());
+    return nullptr;
+  }
+  return std::make_unique<MemoryByteSource>(std::move(bytes));
+}
 
 OpenedPicture OpenPicture(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {
   const std::span<const std::uint8_t> signature = bytes->Peek(kSignatureBytes);

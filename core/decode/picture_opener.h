@@ -18,6 +18,11 @@ namespace tessaglyph {
 // HoldsWholePicture().
 OpenedPicture OpenPicture(std::unique_ptr<ByteSource> bytes, const DecodeOptions& options);
 
+// The rest of a stream read into memory, for a format that must read
+// anywhere or twice; the source returned holds the bytes, so a decoder's
+// reservation counts them.
+std::unique_ptr<ByteSource> WholeInMemory(ByteSource& stream, PictureError& error);
+
 // The picture file at path, read piece by piece.
 OpenedPicture OpenPictureFile(const std::string& path, const DecodeOptions& options);
 

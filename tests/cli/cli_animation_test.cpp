@@ -69,6 +69,32 @@ TEST(CliAnimationTest, FirstFrameNotedFramesChosenAndNamed) {
   EXPECT_EQ(ReadFile(into / "anim.001.ans"), "XXXX\nXXXX\n");
 }
 
+TEST(CliAnimationTest, FramesOfStandardInputNotedAndChosenButNotNamed) {
+  TempFolder folder;
+  const std::string gif = SolidFramesGif(folder, 3);
+  const std::string noName = "--frames writes each frame to a file named after the picture, and standard input has no name";
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    const char* out;
+    std::string err;
+  } rows[] = {
+      {{"--no-header", "-"}, 0, "####\r####\r",
+       "note: 3 frames, the text is of the first; --frame N writes frame N, --frames all of them"},
+      {{"--no-header", "--line-ending", "lf", "--frame", "-2", "-"}, 0, "XXXX\nXXXX\n", ""},
+      {{"--frame", "3", "-"}, 2, "", "it has 3 frames: --frame takes 0 to 2, or -1 to -3"},
+      {{"--frames", "-"}, 2, "", noName},
+  };
+  for (const auto& row : rows) {
+    const int input = ::open(gif.c_str(), O_RDONLY | O_CLOEXEC);
+    const CliResult run = CliProcess(row.arguments, -1, 0, input).Wait();
+    ::close(input);
+    EXPECT_EQ(run.status, row.status) << row.arguments[row.arguments.size() - 2];
+    EXPECT_EQ(run.out, row.out) << row.arguments[row.arguments.size() - 2];
+    EXPECT_EQ(run.err, row.err.empty() ? "" : "tessaglyph-cli: standard input: " + row.err + "\n");
+  }
+}
+
 // Waits a while for the process to show as stopped; where its process
 // group has no shell to return to, the kernel never stops it at all.
 void WaitUntilStopped(pid_t pid) {
