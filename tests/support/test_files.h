@@ -48,6 +48,13 @@ inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
+// bytes as the file name in folder; returns its path.
+inline std::string WriteBytes(const TempFolder& folder, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  const std::string path = folder / name;
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  return path;
+}
+
 // An uncompressed 24-bit bottom-up BMP of the given pixels (row 0 on top).
 inline std::string MakeBmp24(int width, int height, const std::vector<Pixel32>& pixels) {
   const int stride = (width * 3 + 3) & ~3;

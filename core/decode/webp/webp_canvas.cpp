@@ -42,9 +42,9 @@ bool WebpCanvas::Allocate(std::int32_t width, std::int32_t height) {
 }
 
 // A frame that leaves nothing of the canvas below it showing starts afresh.
-bool WebpCanvas::IsKeyFrame(const Placement& frame) const {
+bool WebpCanvas::IsKeyFrame(const Placement& frame, bool hasAlpha) const {
   if (!previous_) return true;
-  if ((!frame.hasAlpha || !frame.blend) && Covers(frame)) return true;
+  if ((!hasAlpha || !frame.blend) && Covers(frame)) return true;
   return previous_->disposeToBackground && (Covers(*previous_) || previousWasKeyFrame_);
 }
 
@@ -70,8 +70,8 @@ void WebpCanvas::BlendRow(const Placement& frame, const Pixel32* row, std::int32
   }
 }
 
-void WebpCanvas::Compose(const Placement& frame, const Pixel32* pixels) {
-  const bool keyFrame = IsKeyFrame(frame);
+void WebpCanvas::Compose(const Placement& frame, bool hasAlpha, const Pixel32* pixels) {
+  const bool keyFrame = IsKeyFrame(frame, hasAlpha);
   if (keyFrame) {
     std::fill(pixels_.begin(), pixels_.end(), kTransparentPixel);
   } else if (previous_->disposeToBackground) {

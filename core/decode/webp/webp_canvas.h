@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "decode/webp/webp_chunk_reader.h"
 #include "picture/pixel_source.h"
 
 namespace tessaglyph {
@@ -18,29 +19,22 @@ namespace tessaglyph {
 // rectangle), which changes a few values by one.
 class WebpCanvas {
  public:
-  struct Placement {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    bool blend = true;
-    bool disposeToBackground = false;
-    bool hasAlpha = true;  // as the frame's bitstream declares
-  };
+  using Placement = WebpChunkReader::FrameHeader;
 
   // Allocates a transparent canvas; false when memory runs out.
   bool Allocate(std::int32_t width, std::int32_t height);
 
   // Disposes of the frame before as it asked, then lays frame's pixels
   // (its width x height, row after row) on the canvas; frame lies inside it.
-  void Compose(const Placement& frame, const Pixel32* pixels);
+  // hasAlpha: as the frame's bitstream declares.
+  void Compose(const Placement& frame, bool hasAlpha, const Pixel32* pixels);
 
   const Pixel32* Pixels() const { return pixels_.data(); }
   std::size_t Size() const { return pixels_.size(); }
 
  private:
   bool Covers(const Placement& frame) const { return frame.width == width_ && frame.height == height_; }
-  bool IsKeyFrame(const Placement& frame) const;
+  bool IsKeyFrame(const Placement& frame, bool hasAlpha) const;
   void Clear(const Placement& area);
   Pixel32* Row(std::int32_t y) { return pixels_.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_); }
   // Blends row y of a frame onto the canvas.

@@ -156,8 +156,7 @@ std::optional<PictureError> WebpFrameSequence::Start(const DecodeOptions& option
 }
 
 bool WebpFrameSequence::ReadStillFrame(std::string& why) {
-  frame_ = {0, 0, width_, height_, false, false, true};
-  frameDelayMs_ = 0;
+  frame_ = {0, 0, width_, height_, 0, false, false};
   payload_ = std::move(stillStart_);
   const std::uint64_t rest = chunks_.FileBytes() > chunks_.Position() ? chunks_.FileBytes() - chunks_.Position() : 0;
   if (payload_.size() + rest > payloadLimit_) {
@@ -189,9 +188,7 @@ bool WebpFrameSequence::ReadFrame(std::string& why) {
     why = "the file ends inside " + frame;
     return false;
   }
-  const WebpChunkReader::FrameHeader placed = WebpChunkReader::ParseFrameHeader(header.data());
-  frame_ = {placed.x, placed.y, placed.width, placed.height, placed.blend, placed.disposeToBackground, true};
-  frameDelayMs_ = placed.durationMs;
+  frame_ = WebpChunkReader::ParseFrameHeader(header.data());
   if (frame_.x > width_ - frame_.width || frame_.y > height_ - frame_.height) {
     why = frame + " lies outside the canvas";
     return false;
@@ -220,7 +217,7 @@ bool WebpFrameSequence::DecodeFrame(std::string& why) {
     why = cannot;
     return false;
   }
-  frame_.hasAlpha = features.has_alpha != 0;
+  frameHasAlpha_ = features.has_alpha != 0;
   const std::size_t count = static_cast<std::size_t>(frame_.width) * static_cast<std::size_t>(frame_.height);
   pixels_.resize(count);
   WebPDecoderConfig config;
@@ -269,9 +266,9 @@ bool WebpFrameSequence::Next() {
   } catch (const std::bad_alloc&) {
     return Stop("not enough memory for frame " + std::to_string(composed_ + 1));
   }
-  canvas_.Compose(frame_, pixels_.data());
+  canvas_.Compose(frame_, frameHasAlpha_, pixels_.data());
   ShowCanvas();
-  delayMs_ = frameDelayMs_;
+  delayMs_ = frame_.durationMs;
   ++composed_;
   return true;
 }

@@ -72,8 +72,8 @@ class WebpFrameSequence final : public FrameSequence {
   MemoryBudget::Lease pictureLease_;
   std::optional<Pixel32> background_;
   WebpCanvas canvas_;
-  WebpCanvas::Placement frame_;
-  std::uint32_t frameDelayMs_ = 0;
+  WebpChunkReader::FrameHeader frame_;
+  bool frameHasAlpha_ = true;
   std::vector<std::uint8_t> payload_;  // the frame's bitstream, from its first chunk header on
   std::vector<Pixel32> pixels_;        // the frame decoded
   std::vector<Pixel32> overBackground_;  // the canvas laid over the background

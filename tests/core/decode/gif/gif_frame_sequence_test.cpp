@@ -119,18 +119,12 @@ std::vector<std::vector<Pixel32>> Reference(const std::vector<Frame>& frames) {
   return composed;
 }
 
-std::string Write(const testing::TempFolder& folder, const Bytes& bytes) {
-  const std::string path = folder / "anim.gif";
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  return path;
-}
-
 class GifFrames : public ::testing::TestWithParam<Case> {};
 
 TEST_P(GifFrames, ComposeAsTheirDisposalTransparencyAndColourMapsSay) {
   const std::vector<Frame>& frames = GetParam().frames;
   testing::TempFolder folder;
-  OpenedFrames opened = OpenFrameSequenceFile(Write(folder, Encode(frames, 3)), DecodeOptions{});
+  OpenedFrames opened = OpenFrameSequenceFile(testing::WriteBytes(folder, "anim.gif", Encode(frames, 3)), DecodeOptions{});
   ASSERT_TRUE(opened.frames) << opened.error.sentence;
   EXPECT_EQ(opened.frames->FrameCount(), frames.size());
   EXPECT_EQ(opened.frames->Loops(), 4u);  // three repeats after the first showing
@@ -162,7 +156,7 @@ TEST(GifFrames, ADamagedLaterFrameEndsTheAnimationAndTooManyOrTooLargeAreRefused
   Bytes bytes = Encode(frames, 0);
   bytes.resize(bytes.size() - 6);  // into the last image's data
   testing::TempFolder folder;
-  OpenedFrames opened = OpenFrameSequenceFile(Write(folder, bytes), DecodeOptions{});
+  OpenedFrames opened = OpenFrameSequenceFile(testing::WriteBytes(folder, "anim.gif", bytes), DecodeOptions{});
   ASSERT_TRUE(opened.frames) << opened.error.sentence;
   EXPECT_EQ(opened.frames->FrameCount(), 2u);
   EXPECT_TRUE(opened.frames->Next());
@@ -172,9 +166,9 @@ TEST(GifFrames, ADamagedLaterFrameEndsTheAnimationAndTooManyOrTooLargeAreRefused
 
   DecodeOptions small;
   small.maxPixels = 20;
-  EXPECT_EQ(OpenFrameSequenceFile(Write(folder, Encode(frames, 0)), small).error.kind, PictureErrorKind::kOverLimit);
+  EXPECT_EQ(OpenFrameSequenceFile(testing::WriteBytes(folder, "anim.gif", Encode(frames, 0)), small).error.kind, PictureErrorKind::kOverLimit);
   const std::vector<Frame> tooMany(FrameSequence::kMaxFrames + 1, Frame{0, 0, 1, 1, DISPOSE_DO_NOT});
-  const OpenedFrames refused = OpenFrameSequenceFile(Write(folder, Encode(tooMany, 0)), DecodeOptions{});
+  const OpenedFrames refused = OpenFrameSequenceFile(testing::WriteBytes(folder, "anim.gif", Encode(tooMany, 0)), DecodeOptions{});
   EXPECT_EQ(refused.error.sentence, "the GIF holds more than 100000 frames, more than any animation needs");
 }
 

@@ -128,19 +128,13 @@ std::vector<std::vector<Pixel32>> ComposedByLibwebp(const Bytes& bytes) {
   return composed;
 }
 
-std::string Write(const testing::TempFolder& folder, const Bytes& bytes) {
-  const std::string path = folder / "anim.webp";
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  return path;
-}
-
 class WebpFrames : public ::testing::TestWithParam<Case> {};
 
 TEST_P(WebpFrames, ComposeAsTheirBlendAndDisposeFlagsSay) {
   const std::vector<Frame>& frames = GetParam().frames;
   testing::TempFolder folder;
   const Bytes bytes = Encode(frames);
-  OpenedFrames opened = OpenFrameSequenceFile(Write(folder, bytes), DecodeOptions{});
+  OpenedFrames opened = OpenFrameSequenceFile(testing::WriteBytes(folder, "anim.webp", bytes), DecodeOptions{});
   ASSERT_TRUE(opened.frames) << opened.error.sentence;
   EXPECT_EQ(opened.frames->FrameCount(), frames.size());
   EXPECT_EQ(opened.frames->Loops(), 2u);
@@ -189,7 +183,7 @@ TEST(WebpFrames, ADamagedOrCutShortLaterFrameEndsTheAnimationAtTheLastGoodOne) {
               {cutShort, "damaged WebP: the file ends inside frame 3; the animation ends at frame 2"}};
   for (const auto& row : rows) {
     testing::TempFolder folder;
-    OpenedFrames opened = OpenFrameSequenceFile(Write(folder, row.bytes), DecodeOptions{});
+    OpenedFrames opened = OpenFrameSequenceFile(testing::WriteBytes(folder, "anim.webp", row.bytes), DecodeOptions{});
     ASSERT_TRUE(opened.frames) << opened.error.sentence;
     EXPECT_TRUE(opened.frames->Next());
     EXPECT_TRUE(opened.frames->Next());
