@@ -155,9 +155,9 @@ bool AnimationPlayer::Draw(const std::string& text) {
   return WriteAll(out);
 }
 
-bool AnimationPlayer::PlayOnce(const std::string& path, const DecodeOptions& options, std::uint32_t& fileLoops,
+bool AnimationPlayer::PlayOnce(const Opener& open, std::uint32_t& fileLoops,
                                bool& stop, std::string& warning, std::string& error) {
-  OpenedFrames opened = OpenFrameSequenceFile(path, options);
+  OpenedFrames opened = open();
   if (!opened.frames) {
     error = opened.error.sentence;
     return false;
@@ -189,7 +189,7 @@ bool AnimationPlayer::PlayOnce(const std::string& path, const DecodeOptions& opt
   return true;
 }
 
-bool AnimationPlayer::Play(const std::string& path, const DecodeOptions& options, std::optional<std::uint32_t> loops,
+bool AnimationPlayer::Play(const Opener& open, std::optional<std::uint32_t> loops,
                            std::string& warning, std::string& error) {
   TerminalGuard guard(fd_);
   if (!WriteAll(kHideCursor)) {
@@ -200,7 +200,7 @@ bool AnimationPlayer::Play(const std::string& path, const DecodeOptions& options
   bool stop = false;
   std::uint32_t fileLoops = 1;
   for (std::uint32_t played = 0; ok && !stop; ++played) {
-    ok = PlayOnce(path, options, fileLoops, stop, warning, error);
+    ok = PlayOnce(open, fileLoops, stop, warning, error);
     const std::uint32_t wanted = loops.value_or(fileLoops);
     if (wanted != 0 && played + 1 >= wanted) break;
   }

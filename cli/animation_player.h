@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "decode/decode_options.h"
+#include "decode/frame_sequence_opener.h"
 #include "render/text_renderer.h"
 #include "render/text_size.h"
 
@@ -36,15 +36,16 @@ class AnimationPlayer {
   // fd: the terminal, which stays open; the renderer must end lines with LF.
   AnimationPlayer(int fd, const TextRenderer& renderer, SizeFor sizeFor);
 
-  // Plays the animation at path loops times (0: for ever; none: as the file
-  // says). False with error set when the picture or the terminal fails; a
-  // damaged later frame ends the animation with warning set.
-  bool Play(const std::string& path, const DecodeOptions& options, std::optional<std::uint32_t> loops,
-            std::string& warning, std::string& error);
+  // Opens the animation's frames from their start, once for each loop.
+  using Opener = std::function<OpenedFrames()>;
+
+  // Plays the animation open gives loops times (0: for ever; none: as the
+  // file says). False with error set when the picture or the terminal
+  // fails; a damaged later frame ends the animation with warning set.
+  bool Play(const Opener& open, std::optional<std::uint32_t> loops, std::string& warning, std::string& error);
 
  private:
-  bool PlayOnce(const std::string& path, const DecodeOptions& options, std::uint32_t& fileLoops, bool& stop,
-                std::string& warning, std::string& error);
+  bool PlayOnce(const Opener& open, std::uint32_t& fileLoops, bool& stop, std::string& warning, std::string& error);
   bool Draw(const std::string& text);
   bool WriteAll(std::string_view bytes);
 

@@ -400,9 +400,8 @@ bool BatchConverter::WriteDirectly(std::size_t index, std::string& error) {
     error = "cannot write " + OutputName(output) + ": " + error;
     return false;
   }
-  // The player reads the file again for each loop, which a stream cannot be.
   const bool plays = out->IsTerminal() && frameCounts_[index] > 1 && options_.animate.value_or(true) &&
-                     !options_.frame && options_.format != OutputFormat::kHtml && picture != "-";
+                     !options_.frame && options_.format != OutputFormat::kHtml;
   if (plays) return Play(index, *out, error);
   if (!opened.source && !OpenPicture(index, out.get(), opened, size, error)) return false;
   PixelSource& pixels = *opened.source;
@@ -497,7 +496,10 @@ bool BatchConverter::Play(std::size_t index, const DirectOutput& out, std::strin
   };
   AnimationPlayer player(fd, renderer, sizeFor);
   std::string warning;
-  const bool played = player.Play(picture, decode, options_.loops, warning, error);
+  const AnimationPlayer::Opener open = [&] {
+    return picture == "-" ? OpenFrameSequence(StandardInput(), decode) : OpenFrameSequenceFile(picture, decode);
+  };
+  const bool played = player.Play(open, options_.loops, warning, error);
   ::close(fd);
   if (!warning.empty() && !options_.quiet) Report(picture, "warning: " + warning);
   if (!played && error == AnimationPlayer::kTerminalGone) error = "cannot write " + OutputName(output) + ": " + error;
