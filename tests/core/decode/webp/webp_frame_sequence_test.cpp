@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <webp/demux.h>
 #include <webp/encode.h>
 #include <webp/mux.h>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "decode/frame_sequence_opener.h"
+#include "input/stream_byte_source.h"
 #include "animation_assembly.h"
 #include "picture/over_background.h"
 #include "support/test_files.h"
@@ -130,25 +133,32 @@ std::vector<std::vector<Pixel32>> ComposedByLibwebp(const Bytes& bytes) {
 
 class WebpFrames : public ::testing::TestWithParam<Case> {};
 
+// From a file, read forward, and from a stream, which is held first.
 TEST_P(WebpFrames, ComposeAsTheirBlendAndDisposeFlagsSay) {
   const std::vector<Frame>& frames = GetParam().frames;
   testing::TempFolder folder;
   const Bytes bytes = Encode(frames);
-  OpenedFrames opened = OpenFrameSequenceFile(testing::WriteBytes(folder, "anim.webp", bytes), DecodeOptions{});
-  ASSERT_TRUE(opened.frames) << opened.error.sentence;
-  EXPECT_EQ(opened.frames->FrameCount(), frames.size());
-  EXPECT_EQ(opened.frames->Loops(), 2u);
+  const std::string path = testing::WriteBytes(folder, "anim.webp", bytes);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  OpenedFrames roads[] = {OpenFrameSequenceFile(path, DecodeOptions{}),
+                          OpenFrameSequence(std::make_unique<StreamByteSource>(fd, bytes.size() + 1), DecodeOptions{})};
   const auto expected = Reference(frames);
   const auto libwebps = ComposedByLibwebp(bytes);
   ASSERT_EQ(libwebps.size(), frames.size());
-  for (std::size_t f = 0; f < frames.size(); ++f) {
-    ASSERT_TRUE(opened.frames->Next()) << "frame " << f;
-    const std::vector<Pixel32> ours(opened.frames->Canvas(), opened.frames->Canvas() + expected[f].size());
-    EXPECT_EQ(ours, libwebps[f]) << "frame " << f;
-    if (ExactWithoutRounding(frames)) EXPECT_EQ(ours, expected[f]) << "frame " << f;
-    EXPECT_EQ(opened.frames->DelayMs(), 50 + 10 * f);
+  for (OpenedFrames& opened : roads) {
+    ASSERT_TRUE(opened.frames) << opened.error.sentence;
+    EXPECT_EQ(opened.frames->FrameCount(), frames.size());
+    EXPECT_EQ(opened.frames->Loops(), 2u);
+    for (std::size_t f = 0; f < frames.size(); ++f) {
+      ASSERT_TRUE(opened.frames->Next()) << "frame " << f;
+      const std::vector<Pixel32> ours(opened.frames->Canvas(), opened.frames->Canvas() + expected[f].size());
+      EXPECT_EQ(ours, libwebps[f]) << "frame " << f;
+      if (ExactWithoutRounding(frames)) EXPECT_EQ(ours, expected[f]) << "frame " << f;
+      EXPECT_EQ(opened.frames->DelayMs(), 50 + 10 * f);
+    }
+    EXPECT_FALSE(opened.frames->Next());
   }
-  EXPECT_FALSE(opened.frames->Next());
+  ::close(fd);
 }
 
 INSTANTIATE_TEST_SUITE_P(
