@@ -184,7 +184,11 @@ bool WebpFrameSequence::ReadFrame(std::string& why) {
   const WebpChunkReader::Chunk chunk = *pending_;
   pending_.reset();
   std::vector<std::uint8_t> header;
-  if (chunk.size < WebpChunkReader::kFrameHeaderBytes || !chunks_.Read(WebpChunkReader::kFrameHeaderBytes, header)) {
+  if (chunk.size < WebpChunkReader::kFrameHeaderBytes) {
+    why = frame + " is too short to say where it lies";
+    return false;
+  }
+  if (!chunks_.Read(WebpChunkReader::kFrameHeaderBytes, header)) {
     why = "the file ends inside " + frame;
     return false;
   }
