@@ -180,6 +180,29 @@ INSTANTIATE_TEST_SUITE_P(
                                      {0, 0, 4, 6, true, true, false, true, true}, {0, 0, 8, 6, true, false, true, false, true}}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A still picture, lossless or lossy with an alpha chunk, is one frame
+// covering the canvas, as libwebp's animation decoder shows it.
+TEST(WebpFrames, AStillPictureIsOneFrame) {
+  for (const bool lossy : {false, true}) {
+    const Frame still{0, 0, kCanvasWidth, kCanvasHeight, false, false, true, false, lossy};
+    const Bytes samples = Samples(still, 7);
+    std::uint8_t* out = nullptr;
+    const std::size_t size = lossy ? WebPEncodeRGBA(samples.data(), kCanvasWidth, kCanvasHeight, kCanvasWidth * 4, 90, &out)
+                                   : WebPEncodeLosslessRGBA(samples.data(), kCanvasWidth, kCanvasHeight, kCanvasWidth * 4, &out);
+    const Bytes bytes(out, out + size);
+    WebPFree(out);
+    testing::TempFolder folder;
+    OpenedFrames opened = OpenFrameSequenceFile(testing::WriteBytes(folder, "still.webp", bytes), DecodeOptions{});
+    ASSERT_TRUE(opened.frames) << opened.error.sentence;
+    EXPECT_EQ(opened.frames->FrameCount(), 1u);
+    ASSERT_TRUE(opened.frames->Next()) << opened.frames->Warning();
+    EXPECT_EQ(std::vector<Pixel32>(opened.frames->Canvas(), opened.frames->Canvas() + kCanvasWidth * kCanvasHeight),
+              ComposedByLibwebp(bytes).at(0))
+        << lossy;
+    EXPECT_FALSE(opened.frames->Next());
+  }
+}
+
 TEST(WebpFrames, ADamagedOrCutShortLaterFrameEndsTheAnimationAtTheLastGoodOne) {
   const Bytes whole = Encode({{0, 0, 8, 6, false, false, true}, {0, 0, 8, 6, false, false, true},
                               {0, 0, 8, 6, false, false, true}});
