@@ -33,9 +33,6 @@
 namespace tessaglyph {
 namespace {
 
-// Enough of a picture's first bytes to tell its format.
-constexpr std::size_t kSignatureBytes = 12;
-
 unsigned JobCount(const CliOptions& options, std::size_t pictures) {
   unsigned jobs = options.jobs != 0 ? options.jobs : CoreShare::Cores();
   return static_cast<unsigned>(std::min<std::size_t>(jobs, pictures));
@@ -250,13 +247,13 @@ bool BatchConverter::Convert(std::size_t index) {
   return written;
 }
 
-// An animated GIF or WebP on standard input is read into memory once,
+// A GIF or an animated WebP on standard input is read into memory once,
 // counted in the budget, so that its frames can be counted and then
 // composed; any other picture streams. 0, with error set, when it cannot be
 // read or held.
 std::uint32_t BatchConverter::CountStandardInputFrames(std::string& error) {
   auto stream = std::make_unique<StreamByteSource>(STDIN_FILENO, DecodeOptionsFor(options_).MaxFileBytes());
-  if (!MayHoldFrames(stream->Peek(kSignatureBytes))) {
+  if (!MayHoldFrames(*stream)) {
     standardInput_ = std::move(stream);
     return 1;
   }

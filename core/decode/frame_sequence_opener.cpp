@@ -1,9 +1,12 @@
 #include "decode/frame_sequence_opener.h"
 
+#include <cstring>
+
 #include "decode/gif/gif_decoder.h"
 #include "decode/gif/gif_frame_sequence.h"
 #include "decode/picture_opener.h"
 #include "decode/reread_byte_source.h"
+#include "decode/webp/webp_chunk_reader.h"
 #include "decode/webp/webp_decoder.h"
 #include "decode/webp/webp_frame_sequence.h"
 #include "input/file_byte_source.h"
@@ -25,7 +28,14 @@ Animatable FormatOf(ByteSource& bytes) {
 
 }  // namespace
 
-bool MayHoldFrames(std::span<const std::uint8_t> start) { return LooksLikeGif(start) || LooksLikeWebp(start); }
+bool MayHoldFrames(ByteSource& bytes) {
+  // RIFF header, then the extended header's chunk tag, size and flags.
+  constexpr std::size_t kFlagsAt = 20;
+  const std::span<const std::uint8_t> start = bytes.Peek(kFlagsAt + 1);
+  if (LooksLikeGif(start)) return true;
+  return LooksLikeWebp(start) && start.size() > kFlagsAt && std::memcmp(start.data() + 12, "VP8X", 4) == 0 &&
+         (start[kFlagsAt] & WebpChunkReader::kAnimationFlag) != 0;
+}
 
 std::uint32_t CountFrames(ByteSource& bytes) {
   switch (FormatOf(bytes)) {

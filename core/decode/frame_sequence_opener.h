@@ -17,9 +17,10 @@ struct OpenedFrames {
   PictureError error;  // when frames is null
 };
 
-// True when a picture whose first bytes are start is a GIF or WebP, the
-// formats that may hold frames.
-bool MayHoldFrames(std::span<const std::uint8_t> start);
+// True when the picture is a GIF (whose frames show only as it is read) or
+// a WebP whose extended header says it is animated; looks only at its
+// first bytes.
+bool MayHoldFrames(ByteSource& bytes);
 
 // How many frames the picture's bytes hold, read from their blocks without
 // decoding pixels, to their end: more than 1 only for an animated GIF or

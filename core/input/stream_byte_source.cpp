@@ -18,6 +18,8 @@ constexpr std::size_t kLeastRead = std::size_t{64} << 10;
 bool StreamByteSource::Fill(std::size_t most) {
   if (!error_.empty()) return false;
   if (consumed_ >= maxBytes_) {
+    // A stream of exactly the limit is whole; only a byte beyond it is too many.
+    if (AtEnd() || !error_.empty()) return false;
     error_ = "too large: more than the " + std::to_string(maxBytes_) +
              " bytes any picture within the pixel limit needs";
     return false;
@@ -38,6 +40,16 @@ bool StreamByteSource::Fill(std::size_t most) {
   buffer_.resize(kept + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
   consumed_ += static_cast<std::size_t>(std::max<ssize_t>(got, 0));
   return got > 0;
+}
+
+bool StreamByteSource::AtEnd() {
+  std::uint8_t beyond = 0;
+  ssize_t got = -1;
+  do {
+    got = ::read(fd_, &beyond, 1);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) error_ = "cannot read: " + ErrnoText(errno);
+  return got == 0;
 }
 
 std::span<const std::uint8_t> StreamByteSource::Peek(std::size_t length) {

@@ -28,6 +28,9 @@ class StreamByteSource : public ByteSource {
   // Appends up to `most` bytes from the descriptor to the buffer; false at
   // the end or on failure.
   bool Fill(std::size_t most);
+  // Reads one byte past the limit, to tell a stream that ends there from
+  // one that goes on.
+  bool AtEnd();
 
   int fd_;
   std::uint64_t maxBytes_;

@@ -141,7 +141,7 @@ TEST_P(WebpFrames, ComposeAsTheirBlendAndDisposeFlagsSay) {
   const std::string path = testing::WriteBytes(folder, "anim.webp", bytes);
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   OpenedFrames roads[] = {OpenFrameSequenceFile(path, DecodeOptions{}),
-                          OpenFrameSequence(std::make_unique<StreamByteSource>(fd, bytes.size() + 1), DecodeOptions{})};
+                          OpenFrameSequence(std::make_unique<StreamByteSource>(fd, bytes.size()), DecodeOptions{})};
   const auto expected = Reference(frames);
   const auto libwebps = ComposedByLibwebp(bytes);
   ASSERT_EQ(libwebps.size(), frames.size());
