@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "decode/decode_options.h"
+#include "decode/frame_sequence_opener.h"
 #include "decode/opened_picture.h"
 #include "decode/picture_loader.h"
 #include "input/memory_byte_source.h"
@@ -54,6 +55,22 @@ inline void CheckDecoded(const LoadedPicture& result) {
   const std::size_t count = static_cast<std::size_t>(picture.Width()) * static_cast<std::size_t>(picture.Height());
   const Pixel32* pixels = picture.Data();
   for (std::size_t i = 0; i < count; ++i) Require((pixels[i] >> 24) == 0xFF);
+}
+
+// A GIF's or WebP's frames composed in turn: refused with a reason, or a
+// canvas for every frame and never more frames than counted. The first few
+// hundred are enough to reach every disposal and blend a mutation makes.
+inline void CheckFrames(const std::uint8_t* data, std::size_t size) {
+  constexpr std::uint32_t kFramesLooked = 256;
+  OpenedFrames opened =
+      OpenFrameSequence(std::make_unique<MemoryByteSource>(std::span<const std::uint8_t>(data, size)), FuzzDecodeOptions());
+  if (!opened.frames) {
+    Require(!opened.error.sentence.empty());
+    return;
+  }
+  std::uint32_t composed = 0;
+  for (; composed < kFramesLooked && opened.frames->Next(); ++composed) Require(opened.frames->Canvas() != nullptr);
+  Require(composed <= opened.frames->FrameCount());
 }
 
 }  // namespace tessaglyph::fuzz

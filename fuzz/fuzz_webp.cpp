@@ -8,5 +8,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tessaglyph;
   fuzz::CheckDecoded(fuzz::LoadWith(OpenWebp, data, size));
+  fuzz::CheckFrames(data, size);
   return 0;
 }

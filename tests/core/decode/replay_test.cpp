@@ -11,10 +11,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "decode/frame_sequence_opener.h"
 #include "input/byte_sink.h"
+#include "input/memory_byte_source.h"
 #include "support/child_deadline.h"
 #include "support/decoded.h"
 #include "render/text_renderer.h"
@@ -22,7 +25,8 @@
 // Replays every damaged file kept in tests/data/bad (among them each input
 // that fuzzing found to crash or hang a decoder) and every fuzz seed through
 // both roads of the program: the window's whole-picture decode and the
-// converter's streamed one, each followed by rendering. Every file runs in a
+// converter's streamed one, each followed by rendering, and, for a GIF or an
+// animated WebP, its frames composed one after another. Every file runs in a
 // child process of its own, so a crash fails only its row, and the child's
 // peak memory is what one picture costs.
 //
@@ -135,9 +139,40 @@ std::string CheckPicture(const WorkingPicture& picture) {
   return allWritten ? "" : "holds pixels no decoder wrote";
 }
 
+bool MayHoldFramesFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::vector<std::uint8_t> start(64);
+  file.read(reinterpret_cast<char*>(start.data()), std::streamsize(start.size()));
+  start.resize(static_cast<std::size_t>(file.gcount()));
+  MemoryByteSource bytes(std::move(start));
+  return MayHoldFrames(bytes);
+}
+
+// The third road, a GIF's or animated WebP's frames in turn: refused with a
+// reason, or composed up to the last good frame, the first equal to the
+// still picture where that decodes.
+std::string CheckFrames(const fs::path& path, const WorkingPicture& still) {
+  if (!MayHoldFramesFile(path)) return "";
+  OpenedFrames opened = OpenFrameSequenceFile(path, DecodeOptions{});
+  if (!opened.frames) return opened.error.sentence.empty() ? "its frames are refused without a reason" : "";
+  FrameSequence& frames = *opened.frames;
+  const std::size_t pixels = static_cast<std::size_t>(frames.Width()) * static_cast<std::size_t>(frames.Height());
+  std::uint32_t composed = 0;
+  for (; frames.Next(); ++composed) {
+    if (composed == 0 && still.IsLoaded() &&
+        !std::equal(frames.Canvas(), frames.Canvas() + pixels, still.Data(), still.Data() + still.Width() * still.Height())) {
+      return "its first frame differs from the still picture";
+    }
+  }
+  if (composed > frames.FrameCount()) return "composes more frames than it counts";
+  if (composed < frames.FrameCount() && frames.Warning().empty()) return "its frames end early without a warning";
+  return "";
+}
+
 // Empty when every promise holds, else which one broke.
 std::string CheckFile(const Replay& replay) {
   Decoded whole = DecodeFile(replay.path);
+  if (std::string fault = CheckFrames(replay.path, whole.picture); !fault.empty()) return fault;
   if (!whole.Ok()) return replay.isSeed ? "does not decode: " + whole.message : CheckRefusal(replay.path, whole);
   if (std::string fault = CheckPicture(whole.picture); !fault.empty()) return fault;
   const auto width = static_cast<std::uint64_t>(whole.picture.Width());
