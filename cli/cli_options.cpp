@@ -85,6 +85,20 @@ Apply Choice(Member CliOptions::*member, Names<Value> names, const char* complai
   };
 }
 
+// A whole number from least to most; needs says what the option takes.
+template <typename Member>
+Apply Count(Member CliOptions::*member, std::uint64_t least, std::uint64_t most, const char* needs) {
+  return [member, least, most, needs](CliOptions& o, const std::string& v, std::string& error) {
+    std::uint64_t count = 0;
+    if (!ParseUnsigned(v, count) || count < least || count > most) {
+      error = std::string(needs) + ", not '" + v + "'";
+      return false;
+    }
+    o.*member = static_cast<std::uint32_t>(count);
+    return true;
+  };
+}
+
 Apply TextSide(std::optional<std::int32_t> CliOptions::*member, const char* name) {
   return [member, name](CliOptions& o, const std::string& v, std::string& error) {
     std::uint64_t side = 0;
@@ -102,16 +116,7 @@ const std::vector<OptionSpec>& Options() {
   static const std::vector<OptionSpec> options = {
       {'o', "", true, [](CliOptions& o, const std::string& v, std::string&) { o.outputFile = v; return true; }},
       {'d', "", true, [](CliOptions& o, const std::string& v, std::string&) { o.outputDirectory = v; return true; }},
-      {'j', "", true,
-       [](CliOptions& o, const std::string& v, std::string& error) {
-         std::uint64_t jobs = 0;
-         if (!ParseUnsigned(v, jobs) || jobs == 0 || jobs > 1024) {
-           error = "-j needs a number of pictures from 1 to 1024, not '" + v + "'";
-           return false;
-         }
-         o.jobs = static_cast<unsigned>(jobs);
-         return true;
-       }},
+      {'j', "", true, Count(&CliOptions::jobs, 1, 1024, "-j needs a number of pictures from 1 to 1024")},
       {'W', "width", true, TextSide(&CliOptions::columns, "--width")},
       {'H', "height", true, TextSide(&CliOptions::lines, "--height")},
       {'\0', "cell-aspect", true,
@@ -173,15 +178,7 @@ const std::vector<OptionSpec>& Options() {
       {'\0', "version", false, Flag(&CliOptions::showVersion)},
       {'\0', "recover", false, Flag(&CliOptions::recover)},
       {'\0', "pipe-timeout", true,
-       [](CliOptions& o, const std::string& v, std::string& error) {
-         std::uint64_t seconds = 0;
-         if (!ParseUnsigned(v, seconds) || seconds > 86400) {
-           error = "--pipe-timeout needs a number of seconds from 0 to 86400, not '" + v + "'";
-           return false;
-         }
-         o.pipeTimeout = static_cast<unsigned>(seconds);
-         return true;
-       }},
+       Count(&CliOptions::pipeTimeout, 0, 86400, "--pipe-timeout needs a number of seconds from 0 to 86400")},
       {'\0', "frame", true,
        [](CliOptions& o, const std::string& v, std::string& error) {
          std::int64_t frame = 0;
@@ -196,15 +193,7 @@ const std::vector<OptionSpec>& Options() {
        }},
       {'\0', "frames", false, Flag(&CliOptions::everyFrame)},
       {'\0', "loops", true,
-       [](CliOptions& o, const std::string& v, std::string& error) {
-         std::uint64_t loops = 0;
-         if (!ParseUnsigned(v, loops) || loops > 1000000) {
-           error = "--loops needs a number of plays from 0 (for ever) to 1000000, not '" + v + "'";
-           return false;
-         }
-         o.loops = static_cast<std::uint32_t>(loops);
-         return true;
-       }},
+       Count(&CliOptions::loops, 0, 1000000, "--loops needs a number of plays from 0 (for ever) to 1000000")},
       {'\0', "animate", true,
        Choice<std::optional<bool>>(&CliOptions::animate, {{"on", true}, {"off", false}}, "--animate takes on or off")},
       {'\0', "max-memory", true,
