@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -40,6 +41,10 @@ class ByteSource {
   // all be read (Error() says why). A file copies them straight from the
   // kernel, without the source's own buffer.
   virtual bool ReadInto(std::uint64_t offset, std::span<std::uint8_t> target);
+
+  // An independent reader of the same bytes, for a second thread reading
+  // other pieces at the same time; nullptr where there is none (a stream).
+  virtual std::unique_ptr<ByteSource> SecondReader() const { return nullptr; }
 
   // True when every byte is in memory already, so Read() copies nothing and
   // reading ahead on another thread would gain nothing.

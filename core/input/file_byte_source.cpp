@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <new>
 
+#include "picture/page_commit.h"
+
 namespace tessaglyph {
 namespace {
 
@@ -41,6 +43,13 @@ std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path, st
 
 FileByteSource::~FileByteSource() { ::close(fd_); }
 
+// The same open file, not the same name: whatever the name leads to by now.
+std::unique_ptr<ByteSource> FileByteSource::SecondReader() const {
+  const int fd = ::fcntl(fd_, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return nullptr;
+  return std::unique_ptr<ByteSource>(new FileByteSource(fd, size_));
+}
+
 std::size_t FileByteSource::ReadAt(std::uint64_t offset, std::uint8_t* target, std::size_t length) {
   std::size_t done = 0;
   while (done < length) {
@@ -65,6 +74,7 @@ bool FileByteSource::Fill(std::uint64_t offset, std::size_t wanted) {
       error_ = "cannot read: not enough memory";
       return false;
     }
+    CommitPages(buffer_.get(), wanted);
   }
   bufferOffset_ = offset;
   bufferLength_ = ReadAt(offset, buffer_.get(), wanted);

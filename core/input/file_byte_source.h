@@ -27,6 +27,7 @@ class FileByteSource : public ByteSource {
   std::span<const std::uint8_t> Next(std::size_t most) override;
   const std::uint8_t* Read(std::uint64_t offset, std::size_t length) override;
   bool ReadInto(std::uint64_t offset, std::span<std::uint8_t> target) override;
+  std::unique_ptr<ByteSource> SecondReader() const override;
   const std::string& Error() const override { return error_; }
   std::uint64_t HeldBytes() const override { return capacity_; }
 

@@ -4,6 +4,8 @@
 #include <new>
 #include <system_error>
 
+#include "picture/page_commit.h"
+
 namespace tessaglyph {
 
 RangeReadAhead::RangeReadAhead(ByteSource& bytes, std::int64_t count, std::size_t largest, RangeOf rangeOf)
@@ -15,6 +17,7 @@ RangeReadAhead::RangeReadAhead(ByteSource& bytes, std::int64_t count, std::size_
     failure_ = "cannot read: not enough memory";
     return;
   }
+  CommitPages(ring_.get(), static_cast<std::size_t>(MemoryBytes(largest)));
   try {
     helper_ = std::thread([this] { ReadAll(); });
   } catch (const std::system_error&) {

@@ -20,6 +20,8 @@
 #include <utility>
 
 #include "output/in_place_write.h"
+#include "output/positioned_writer.h"
+#include "picture/page_commit.h"
 #include "picture/picture_error.h"
 
 namespace tessaglyph {
@@ -329,6 +331,7 @@ OutputFile::OutputFile(OutputTarget target, const OutputRules& rules, int fd, st
       tempName_(std::move(tempName)),
       inPlaceFd_(inPlaceFd) {
   buffer_.reserve(kBufferSize);
+  CommitPages(buffer_.data(), kBufferSize);
 }
 
 OutputFile::~OutputFile() {
@@ -346,6 +349,25 @@ bool OutputFile::Write(std::string_view bytes) {
   }
   buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
   return true;
+}
+
+ByteSink* OutputFile::SecondWriter(std::uint64_t skip) {
+  if (!error_.empty() || !Flush()) return nullptr;
+  const off_t written = ::lseek(fd_, 0, SEEK_CUR);
+  if (written < 0) {
+    Fail("measuring the text", errno);
+    return nullptr;
+  }
+  second_ = std::make_unique<PositionedWriter>(fd_, written + static_cast<off_t>(skip));
+  return second_.get();
+}
+
+bool OutputFile::JoinSecondWriter() {
+  if (!second_) return error_.empty();
+  if (!second_->Flush()) Fail("write", second_->Failure());
+  if (error_.empty() && Flush() && ::lseek(fd_, second_->End(), SEEK_SET) < 0) Fail("write", errno);
+  second_.reset();
+  return error_.empty();
 }
 
 bool OutputFile::Flush() {

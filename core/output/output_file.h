@@ -13,6 +13,8 @@
 
 namespace tessaglyph {
 
+class PositionedWriter;
+
 enum class ReplaceRule {
   kAnyFile,          // the user named the file: whatever it holds is replaced
   kOnlyEarlierText,  // a name the user did not give replaces only a text of ours
@@ -54,6 +56,9 @@ class OutputFile : public ByteSink {
   OutputFile& operator=(const OutputFile&) = delete;
 
   bool Write(std::string_view bytes) override;
+  bool TakesSecondWriter() const override { return error_.empty(); }
+  ByteSink* SecondWriter(std::uint64_t skip) override;
+  bool JoinSecondWriter() override;
 
   // Puts the text in the target's place. False with a reason in error when
   // any write or this final step failed; the target then keeps its earlier
@@ -77,6 +82,7 @@ class OutputFile : public ByteSink {
   std::string tempName_;  // empty while the temporary file has no name
   int inPlaceFd_;         // the target itself when it is written in place, else -1
   std::vector<char> buffer_;
+  std::unique_ptr<PositionedWriter> second_;  // while a second thread writes a later part
   std::string error_;
   bool committed_ = false;
 };

@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "picture/page_commit.h"
 #include "picture/picture_error.h"
 
 namespace tessaglyph {
@@ -17,6 +18,7 @@ constexpr std::size_t kBufferSize = std::size_t{1} << 16;
 
 StreamSink::StreamSink(int fd, std::optional<std::chrono::seconds> stallLimit) : fd_(fd), stallLimit_(stallLimit) {
   buffer_.reserve(kBufferSize);
+  CommitPages(buffer_.data(), kBufferSize);
 }
 
 bool StreamSink::Write(std::string_view bytes) {

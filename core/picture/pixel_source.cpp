@@ -24,6 +24,8 @@ bool PixelSource::LendsBgrRows() const { return false; }
 
 const std::uint8_t* PixelSource::BgrRow(std::int32_t /*y*/) { return nullptr; }
 
+PixelSource* PixelSource::SecondReader() { return nullptr; }
+
 const std::string& PixelSource::Warning() const { return kNone; }
 
 const std::string& PixelSource::Error() const { return kNone; }

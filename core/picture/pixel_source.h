@@ -61,6 +61,13 @@ class PixelSource {
   // why). Only where LendsBgrRows().
   virtual const std::uint8_t* BgrRow(std::int32_t y);
 
+  // A second reader of the same rows, owned by this source, for a second
+  // thread that reads a lower part of the picture (in increasing order
+  // again) while this source reads the upper part. Only before any row has
+  // been read, and only where a core was granted for it; nullptr elsewhere.
+  // Its failure shows in Error() once that thread is done.
+  virtual PixelSource* SecondReader();
+
   // A recoverable problem met while reading (a truncated JPEG whose missing
   // rows were filled in); empty when there was none. Final once every row has
   // been read.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "render/bgr_rows_writer.h"
 #include "render/ramp_row.h"
 #include "render/symbol_renderer.h"
 
@@ -83,21 +84,18 @@ bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::func
   const std::int32_t width = pixels.Width();
   const std::size_t columns = width > 0 ? static_cast<std::size_t>(width) : 0;
   const bool inPlace = ramp_.SingleBytes() && format_ == OutputFormat::kText;
-  RowOverBackground overBackground(style_.background);
-  CellPainter painter = Painter(width);
   const std::optional<RampRow> rampRow = inPlace ? std::optional<RampRow>(ramp_) : std::nullopt;
-  const bool bgr = inPlace && pixels.LendsBgrRows();
+  if (inPlace && pixels.LendsBgrRows()) return BgrRowsWriter(*rampRow, lineEnding_).Write(pixels, out, rowDone);
+  RowOverBackground overBackground(style_.background);
+  // A painter's dither keeps a row of errors: only for coloured or
+  // multi-byte text.
+  std::optional<CellPainter> painter;
+  if (!inPlace) painter.emplace(Painter(width));
   std::vector<PaintedCell> cells(inPlace ? 0 : columns);
   std::string line(inPlace ? columns : 0, '\0');
   line.append(lineEnding_);
   return WriteLines(pixels.Height(), out, rowDone, [&](std::int32_t y) -> const std::string* {
     if (columns == 0) return &line;
-    if (bgr) {
-      const std::uint8_t* stored = pixels.BgrRow(y);
-      if (stored == nullptr) return nullptr;
-      rampRow->WriteBgr(stored, columns, line.data());
-      return &line;
-    }
     const Pixel32* read = pixels.Row(y);
     if (read == nullptr) return nullptr;
     if (inPlace) {
@@ -112,7 +110,7 @@ bool TextRenderer::WriteRows(PixelSource& pixels, ByteSink& out, const std::func
       cells[x] = RampCell(static_cast<int>(RampRow::SumOf(row[x])), {RedOf(row[x]), GreenOf(row[x]), BlueOf(row[x])}, row[x] >> 24 == 0);
     }
     line.clear();
-    painter.AppendLine(cells, line);
+    painter->AppendLine(cells, line);
     line.append(lineEnding_);
     return &line;
   });

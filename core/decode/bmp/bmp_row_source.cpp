@@ -26,19 +26,34 @@ BmpRowSource::BmpRowSource(const BmpInfo& info, std::unique_ptr<ByteSource> byte
       bytes_(std::move(bytes)),
       cancel_(cancel),
       rowsPerBatch_(RowsPerBatch(info)),
+      readAheadWanted_(readAhead),
       row_(static_cast<std::size_t>(info.width)),
-      warning_(BmpWarnings{.paletteBeyondDepth = info.paletteBeyondDepth}.Message()) {
-  if (readAhead) {
-    const std::int64_t batches = (info_.height + rowsPerBatch_ - 1) / rowsPerBatch_;
-    readAhead_.emplace(*bytes_, batches, static_cast<std::size_t>(LargestBatch(info_)),
-                       [this](std::int64_t batch) { return BatchRange(batch); });
-  }
-}
+      warning_(BmpWarnings{.paletteBeyondDepth = info.paletteBeyondDepth}.Message()) {}
 
 std::uint64_t BmpRowSource::MemoryBytes(const BmpInfo& info, bool readAhead) {
   const std::uint64_t batches = readAhead ? RangeReadAhead::MemoryBytes(LargestBatch(info)) : LargestBatch(info);
   return batches + 64 * 1024 + static_cast<std::uint64_t>(info.width) * sizeof(Pixel32);
 }
+
+std::int64_t BmpRowSource::Batches() const { return (info_.height + rowsPerBatch_ - 1) / rowsPerBatch_; }
+
+// Split, each of the two threads reads, renders and writes its own part: no
+// batch crosses from one core's cache to the other's, as read-ahead batches
+// do. Two batches and two rows stay within the three batches and a row that
+// reading ahead was counted for when a batch holds at least two rows; fewer
+// than four batches are not worth a thread.
+PixelSource* BmpRowSource::SecondReader() {
+  if (!readAheadWanted_ || readAhead_ || batchIndex_ >= 0 || !LendsBgrRows() || rowsPerBatch_ < 2 || Batches() < 4) {
+    return nullptr;
+  }
+  std::unique_ptr<ByteSource> bytes = bytes_->SecondReader();
+  if (!bytes) return nullptr;
+  second_ = std::make_unique<BmpRowSource>(info_, std::move(bytes), false, cancel_);
+  readAheadWanted_ = false;
+  return second_.get();
+}
+
+const std::string& BmpRowSource::Error() const { return error_.empty() && second_ ? second_->Error() : error_; }
 
 // Rows are asked for top first: a top-down file goes forwards, a bottom-up
 // one backwards from its last stored row.
@@ -61,6 +76,10 @@ bool BmpRowSource::ReadBatch(std::int64_t batch) {
   if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
     error_ = "cancelled";
     return false;
+  }
+  if (readAheadWanted_ && !readAhead_) {
+    readAhead_.emplace(*bytes_, Batches(), static_cast<std::size_t>(LargestBatch(info_)),
+                       [this](std::int64_t index) { return BatchRange(index); });
   }
   if (readAhead_) {
     batch_ = readAhead_->Get(batch);

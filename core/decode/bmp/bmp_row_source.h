@@ -20,7 +20,9 @@ namespace tessaglyph {
 // each row decoded when it is asked for. A bottom-up file is read from its
 // end backwards, so memory holds one batch of file bytes (a few when read
 // ahead) and one row of pixels, never the whole picture. A 24-bit picture
-// also lends its rows as the file stores them.
+// also lends its rows as the file stores them, and where a core was granted
+// for reading ahead, it may be split instead: a second reader then reads the
+// lower rows on a thread of their own.
 class BmpRowSource : public DecodingSource {
  public:
   // info must describe an uncompressed or bit-field picture whose stored
@@ -31,7 +33,8 @@ class BmpRowSource : public DecodingSource {
                const std::atomic<bool>* cancel);
 
   // What the source holds for a picture described by info: the batches of
-  // the file's rows and one row of pixels.
+  // the file's rows and one row of pixels (or, split, a batch and a row for
+  // each of the two readers, which is less).
   static std::uint64_t MemoryBytes(const BmpInfo& info, bool readAhead);
 
   std::int32_t Width() const override { return static_cast<std::int32_t>(info_.width); }
@@ -40,12 +43,14 @@ class BmpRowSource : public DecodingSource {
   std::int32_t ReadRows(std::int32_t first, std::int32_t count, Pixel32* destination, std::size_t stride) override;
   bool LendsBgrRows() const override { return info_.bitsPerPixel == 24; }
   const std::uint8_t* BgrRow(std::int32_t y) override;
+  PixelSource* SecondReader() override;
   const std::string& Warning() const override { return warning_; }
-  const std::string& Error() const override { return error_; }
+  const std::string& Error() const override;
 
  private:
   // Batch k holds the picture rows k * rowsPerBatch_ on, top first.
   RangeReadAhead::Range BatchRange(std::int64_t batch) const;
+  std::int64_t Batches() const;
   std::int64_t FirstStoredRow(std::int64_t batch) const;
   // The stored bytes of picture row y; nullptr (error_ set) when they
   // cannot be read.
@@ -58,7 +63,9 @@ class BmpRowSource : public DecodingSource {
   std::unique_ptr<ByteSource> bytes_;
   const std::atomic<bool>* cancel_;
   std::int64_t rowsPerBatch_;
+  bool readAheadWanted_;  // started with the first batch, unless split before
   std::optional<RangeReadAhead> readAhead_;  // uses bytes_
+  std::unique_ptr<BmpRowSource> second_;     // the reader of the lower rows, once split
   const std::uint8_t* batch_ = nullptr;
   std::int64_t batchIndex_ = -1;
   std::vector<Pixel32> row_;
