@@ -1,5 +1,6 @@
 #include "decode/decode_ahead_source.h"
 
+#include "picture/page_commit.h"
 #include "picture/working_picture.h"
 
 #include <algorithm>
@@ -53,6 +54,7 @@ DecodeAheadSource::DecodeAheadSource(std::unique_ptr<PixelSource> inner, const s
       warning_(inner_->Warning()) {
   try {
     ring_.reset(new Pixel32[static_cast<std::size_t>(RingBytes(width_, height_) / sizeof(Pixel32))]);
+    CommitPages(ring_.get(), static_cast<std::size_t>(RingBytes(width_, height_)));
   } catch (const std::bad_alloc&) {
     failedRow_ = 0;
     innerError_ = "not enough memory to decode ahead";

@@ -7,6 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "picture/page_commit.h"
+
 namespace tessaglyph {
 namespace {
 
@@ -28,9 +30,7 @@ std::optional<PixelBuffer> PixelBuffer::AllocateUnset(std::size_t count) {
     const std::size_t mapped = (bytes + kHugePage - 1) / kHugePage * kHugePage;
     void* memory = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (memory == MAP_FAILED) return std::nullopt;
-#ifdef MADV_HUGEPAGE
-    ::madvise(memory, mapped, MADV_HUGEPAGE);
-#endif
+    CommitPages(memory, mapped);
     buffer.data_ = static_cast<Pixel32*>(memory);
     buffer.mappedBytes_ = mapped;
   } else {
