@@ -21,15 +21,12 @@
 
 #include "output/in_place_write.h"
 #include "output/positioned_writer.h"
-#include "picture/page_commit.h"
 #include "picture/picture_error.h"
 
 namespace tessaglyph {
 namespace {
 
-constexpr std::size_t kBufferSize = std::size_t{256} << 10;
 constexpr int kNameAttempts = 8;
-
 
 mode_t CurrentUmask() {
   // umask can only be read by setting it; do it once, before any worker thread
@@ -329,10 +326,8 @@ OutputFile::OutputFile(OutputTarget target, const OutputRules& rules, int fd, st
       pictures_(rules.pictures),
       fd_(fd),
       tempName_(std::move(tempName)),
-      inPlaceFd_(inPlaceFd) {
-  buffer_.reserve(kBufferSize);
-  CommitPages(buffer_.data(), kBufferSize);
-}
+      inPlaceFd_(inPlaceFd),
+      writer_(std::make_unique<PositionedWriter>(fd, 0)) {}
 
 OutputFile::~OutputFile() {
   if (!committed_) Discard();
@@ -342,49 +337,27 @@ OutputFile::~OutputFile() {
 
 bool OutputFile::Write(std::string_view bytes) {
   if (!error_.empty()) return false;
-  if (buffer_.size() + bytes.size() > kBufferSize && !Flush()) return false;
-  if (bytes.size() >= kBufferSize) {
-    buffer_.assign(bytes.begin(), bytes.end());
-    return Flush();
-  }
-  buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
-  return true;
+  if (!writer_->Write(bytes)) Fail("write", writer_->Failure());
+  return error_.empty();
 }
 
 ByteSink* OutputFile::SecondWriter(std::uint64_t skip) {
-  if (!error_.empty() || !Flush()) return nullptr;
-  const off_t written = ::lseek(fd_, 0, SEEK_CUR);
-  if (written < 0) {
-    Fail("measuring the text", errno);
-    return nullptr;
-  }
-  second_ = std::make_unique<PositionedWriter>(fd_, written + static_cast<off_t>(skip));
+  if (!error_.empty()) return nullptr;
+  second_ = std::make_unique<PositionedWriter>(fd_, writer_->End() + static_cast<off_t>(skip));
   return second_.get();
 }
 
 bool OutputFile::JoinSecondWriter() {
   if (!second_) return error_.empty();
   if (!second_->Flush()) Fail("write", second_->Failure());
-  if (error_.empty() && Flush() && ::lseek(fd_, second_->End(), SEEK_SET) < 0) Fail("write", errno);
+  if (error_.empty() && !writer_->ContinueAt(second_->End())) Fail("write", writer_->Failure());
   second_.reset();
   return error_.empty();
 }
 
 bool OutputFile::Flush() {
-  const char* data = buffer_.data();
-  std::size_t left = buffer_.size();
-  while (left > 0) {
-    const ssize_t written = ::write(fd_, data, left);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      Fail("write", errno);
-      return false;
-    }
-    data += written;
-    left -= static_cast<std::size_t>(written);
-  }
-  buffer_.clear();
-  return true;
+  if (!writer_->Flush()) Fail("write", writer_->Failure());
+  return error_.empty();
 }
 
 void OutputFile::Fail(const std::string& what, int errnoValue) {
@@ -420,13 +393,7 @@ bool OutputFile::CommitByRename() {
 }
 
 bool OutputFile::CommitInPlace() {
-  if (!Flush()) return false;
-  const off_t size = ::lseek(fd_, 0, SEEK_CUR);
-  if (size < 0) {
-    Fail("measuring the text", errno);
-    return false;
-  }
-  return InPlaceWrite::Commit(fd_, size, inPlaceFd_, target_, error_);
+  return Flush() && InPlaceWrite::Commit(fd_, writer_->End(), inPlaceFd_, target_, error_);
 }
 
 void OutputFile::Discard() {

@@ -81,7 +81,7 @@ class OutputFile : public ByteSink {
   int fd_;                // where the text goes: the temporary file, or the spool of an in-place write
   std::string tempName_;  // empty while the temporary file has no name
   int inPlaceFd_;         // the target itself when it is written in place, else -1
-  std::vector<char> buffer_;
+  std::unique_ptr<PositionedWriter> writer_;
   std::unique_ptr<PositionedWriter> second_;  // while a second thread writes a later part
   std::string error_;
   bool committed_ = false;

@@ -29,6 +29,12 @@ bool PositionedWriter::Write(std::string_view bytes) {
   return true;
 }
 
+bool PositionedWriter::ContinueAt(off_t offset) {
+  if (!Flush()) return false;
+  next_ = offset;
+  return true;
+}
+
 bool PositionedWriter::Flush() {
   std::size_t done = 0;
   while (failure_ == 0 && done < buffer_.size()) {

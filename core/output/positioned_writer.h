@@ -9,15 +9,17 @@
 
 namespace tessaglyph {
 
-// Buffered writing to a file from a given offset on, without moving the
-// descriptor's own position, so that another thread may append through the
-// same descriptor meanwhile.
+// Buffered writing to a file from a given offset on, without the
+// descriptor's own position, so that two threads may write two parts of one
+// file through the same descriptor at once.
 class PositionedWriter : public ByteSink {
  public:
   PositionedWriter(int fd, off_t start);
   bool Write(std::string_view bytes) override;
   // Writes what is buffered; false once any write failed.
   bool Flush();
+  // Writes what is buffered, then goes on at offset.
+  bool ContinueAt(off_t offset);
   // Where the bytes written so far end.
   off_t End() const { return next_ + static_cast<off_t>(buffer_.size()); }
   // The errno of the first failed write; 0 while none failed.
