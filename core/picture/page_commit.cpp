@@ -1,5 +1,6 @@
 #include "picture/page_commit.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__linux__)
@@ -11,12 +12,14 @@ namespace tessaglyph {
 namespace {
 
 #if defined(__linux__)
-// Only the whole pages inside the buffer are advised: the pages at its ends
-// may hold others' memory.
-void Advise(std::uintptr_t begin, std::uintptr_t end, std::uintptr_t page, int advice) {
+// Only the whole pages inside the buffer are advised, at most step bytes per
+// call: the pages at its ends may hold others' memory.
+void Advise(std::uintptr_t begin, std::uintptr_t end, std::uintptr_t page, int advice, std::uintptr_t step) {
   const std::uintptr_t first = (begin + page - 1) & ~(page - 1);
   const std::uintptr_t last = end & ~(page - 1);
-  if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, advice);
+  for (std::uintptr_t from = first; from < last; from += step) {
+    ::madvise(reinterpret_cast<void*>(from), std::min(step, last - from), advice);
+  }
 }
 #endif
 
@@ -25,14 +28,17 @@ void Advise(std::uintptr_t begin, std::uintptr_t end, std::uintptr_t page, int a
 void CommitPages(void* start, std::size_t bytes) {
 #if defined(__linux__)
   const auto begin = reinterpret_cast<std::uintptr_t>(start);
+  const std::uintptr_t end = begin + bytes;
   // A whole picture is tens of megabytes: in 2 MB pages it takes a few
   // dozen mappings instead of thousands.
-  Advise(begin, begin + bytes, std::uintptr_t{2} << 20, MADV_HUGEPAGE);
+  Advise(begin, end, std::uintptr_t{2} << 20, MADV_HUGEPAGE, bytes);
 #if defined(MADV_POPULATE_WRITE)
   // A kernel older than 5.14 refuses this; the pages then come one fault at
-  // a time, as without it.
+  // a time, as without it. A few megabytes per call: the process's other
+  // threads wait for each call to end before they can map memory, and a
+  // gigabyte's pages take a good part of a second.
   static const auto kPage = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-  Advise(begin, begin + bytes, kPage, MADV_POPULATE_WRITE);
+  Advise(begin, end, kPage, MADV_POPULATE_WRITE, std::uintptr_t{4} << 20);
 #endif
 #else
   (void)start;
