@@ -31,7 +31,7 @@ struct Format {
   bool readsAnywhere;
   // BMP rows need next to no decoding: its source reads the file ahead
   // itself when asked to decode ahead, and an RLE picture is decoded whole
-  // as it opens.
+  // as it opens. A GIF decodes its lines ahead as indices, and chooses.
   bool readsAheadItself;
 };
 
@@ -40,7 +40,7 @@ constexpr std::array<Format, 5> kFormats = {{
     {LooksLikePng, OpenPng, false, false},
     {LooksLikeWebp, OpenWebp, false, false},
     {LooksLikeBmp, OpenBmp, true, true},
-    {LooksLikeGif, OpenGif, true, false},
+    {LooksLikeGif, OpenGif, true, true},
 }};
 
 OpenedPicture OpenRecognised(const Format& format, std::unique_ptr<ByteSource> bytes, const DecodeOptions& options) {

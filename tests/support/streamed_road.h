@@ -18,7 +18,10 @@ inline void ExpectStreamedAsWhole(const std::vector<std::uint8_t>& file, bool de
   DecodeOptions options;
   options.maxPixels = maxPixels;
   options.decodeAhead = decodeAhead;
-  const Decoded whole = Decode(file, options);
+  // The reference decodes on one thread, whatever the road under test does.
+  DecodeOptions oneThread = options;
+  oneThread.decodeAhead = false;
+  const Decoded whole = Decode(file, oneThread);
   Streamed streamed = OpenStreamed(file, options);
   if (!whole.Ok()) {
     EXPECT_FALSE(streamed.source);

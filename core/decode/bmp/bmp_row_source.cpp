@@ -31,7 +31,7 @@ BmpRowSource::BmpRowSource(const BmpInfo& info, std::unique_ptr<ByteSource> byte
       warning_(BmpWarnings{.paletteBeyondDepth = info.paletteBeyondDepth}.Message()) {}
 
 std::uint64_t BmpRowSource::MemoryBytes(const BmpInfo& info, bool readAhead) {
-  const std::uint64_t batches = readAhead ? RangeReadAhead::MemoryBytes(LargestBatch(info)) : LargestBatch(info);
+  const std::uint64_t batches = readAhead ? BatchReadAhead::MemoryBytes(LargestBatch(info)) : LargestBatch(info);
   return batches + 64 * 1024 + static_cast<std::uint64_t>(info.width) * sizeof(Pixel32);
 }
 
@@ -63,12 +63,20 @@ std::int64_t BmpRowSource::FirstStoredRow(std::int64_t batch) const {
   return std::max<std::int64_t>(0, info_.height - top - rowsPerBatch_);
 }
 
-RangeReadAhead::Range BmpRowSource::BatchRange(std::int64_t batch) const {
+BmpRowSource::Range BmpRowSource::BatchRange(std::int64_t batch) const {
   const std::int64_t top = batch * rowsPerBatch_;
   const std::int64_t rows = std::min(rowsPerBatch_, info_.height - top);
   const std::uint64_t stride = info_.RowStride();
   const std::uint64_t offset = info_.pixelOffset + static_cast<std::uint64_t>(FirstStoredRow(batch)) * stride;
   return {offset, static_cast<std::size_t>(static_cast<std::uint64_t>(rows - 1) * stride + info_.RowBytesUsed())};
+}
+
+bool BmpRowSource::ReadAhead(std::int64_t batch, std::uint8_t* slot, std::size_t& length, std::string& failure) const {
+  const Range range = BatchRange(batch);
+  length = range.length;
+  if (bytes_->ReadInto(range.offset, {slot, range.length})) return true;
+  failure = bytes_->Error();
+  return false;
 }
 
 bool BmpRowSource::ReadBatch(std::int64_t batch) {
@@ -78,13 +86,15 @@ bool BmpRowSource::ReadBatch(std::int64_t batch) {
     return false;
   }
   if (readAheadWanted_ && !readAhead_) {
-    readAhead_.emplace(*bytes_, Batches(), static_cast<std::size_t>(LargestBatch(info_)),
-                       [this](std::int64_t index) { return BatchRange(index); });
+    readAhead_.emplace(Batches(), static_cast<std::size_t>(LargestBatch(info_)),
+                       [this](std::int64_t index, std::uint8_t* slot, std::size_t& length, std::string& failure) {
+                         return ReadAhead(index, slot, length, failure);
+                       });
   }
   if (readAhead_) {
-    batch_ = readAhead_->Get(batch);
+    batch_ = readAhead_->Get(batch).data();
   } else {
-    const RangeReadAhead::Range range = BatchRange(batch);
+    const Range range = BatchRange(batch);
     batch_ = bytes_->Read(range.offset, range.length);
   }
   if (batch_ == nullptr) {

@@ -11,7 +11,7 @@
 #include "decode/bmp/bmp_uncompressed_decoder.h"
 #include "decode/decoding_source.h"
 #include "input/byte_source.h"
-#include "input/range_read_ahead.h"
+#include "input/batch_read_ahead.h"
 #include "picture/pixel_source.h"
 
 namespace tessaglyph {
@@ -49,7 +49,13 @@ class BmpRowSource : public DecodingSource {
 
  private:
   // Batch k holds the picture rows k * rowsPerBatch_ on, top first.
-  RangeReadAhead::Range BatchRange(std::int64_t batch) const;
+  struct Range {
+    std::uint64_t offset;
+    std::size_t length;
+  };
+  Range BatchRange(std::int64_t batch) const;
+  // Reads batch into slot, on the helper that reads ahead.
+  bool ReadAhead(std::int64_t batch, std::uint8_t* slot, std::size_t& length, std::string& failure) const;
   std::int64_t Batches() const;
   std::int64_t FirstStoredRow(std::int64_t batch) const;
   // The stored bytes of picture row y; nullptr (error_ set) when they
@@ -64,7 +70,7 @@ class BmpRowSource : public DecodingSource {
   const std::atomic<bool>* cancel_;
   std::int64_t rowsPerBatch_;
   bool readAheadWanted_;  // started with the first batch, unless split before
-  std::optional<RangeReadAhead> readAhead_;  // uses bytes_
+  std::optional<BatchReadAhead> readAhead_;  // uses bytes_
   std::unique_ptr<BmpRowSource> second_;     // the reader of the lower rows, once split
   const std::uint8_t* batch_ = nullptr;
   std::int64_t batchIndex_ = -1;

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 
+#include "decode/decode_ahead_source.h"
 #include "decode/whole_picture_source.h"
 #include "picture/pixel_buffer.h"
 #include "decode/gif/gif_first_image.h"
@@ -85,15 +86,25 @@ OpenedPicture OpenGif(std::unique_ptr<ByteSource> bytes, const DecodeOptions& op
   if (!image) return OpenedPicture::Failure(std::move(error));
   // Interlaced rows arrive in four passes over the picture: decoded whole.
   if (image->Interlaced()) return DecodeWhole(*image, bytes->HeldBytes(), options);
+  // Most images decode ahead through batches of their lines' indices; the
+  // others through the ring of finished rows every decoder has.
+  const bool itself = GifRowSource::DecodesAheadItself(*image);
+  DecodeOptions reserved = options;
+  std::uint64_t held = StreamingBytes(*image, bytes->HeldBytes());
+  if (itself) {
+    if (options.decodeAhead || options.reserveDecodeAhead) held += GifRowSource::AheadBytes(*image);
+    reserved.decodeAhead = reserved.reserveDecodeAhead = false;
+  }
   MemoryBudget::Lease lease;
   MemoryBudget::Lease pictureLease;
-  if (std::optional<PictureError> refused =
-          options.Reserve("GIF", image->ScreenWidth(), image->ScreenHeight(),
-                          StreamingBytes(*image, bytes->HeldBytes()), false, lease, pictureLease)) {
+  if (std::optional<PictureError> refused = reserved.Reserve("GIF", image->ScreenWidth(), image->ScreenHeight(), held,
+                                                             false, lease, pictureLease)) {
     return OpenedPicture::Failure(std::move(*refused));
   }
-  auto source = std::make_unique<GifRowSource>(std::move(bytes), std::move(image));
+  auto source = std::make_unique<GifRowSource>(std::move(bytes), std::move(image), itself && options.decodeAhead,
+                                               options.cancel);
   source->KeepLeases(std::move(lease), std::move(pictureLease));
+  if (!itself && options.decodeAhead) return OpenedPicture::Of(DecodeAheadSource::Start(std::move(source), options));
   return OpenedPicture::Of(std::move(source));
 }
 

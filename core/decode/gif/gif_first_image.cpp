@@ -34,13 +34,13 @@ std::string Damaged(const std::string& reason) { return "damaged GIF: " + reason
 // line below it). Indices beyond the 256 a colour map can hold are black, like
 // those beyond the map.
 template <typename Index>
-void DrawVisible(const GifImageDesc& image, int screenWidth, const Index* line, const std::array<Pixel32, 256>& palette,
+void DrawVisible(int left, int width, int screenWidth, const Index* line, const std::array<Pixel32, 256>& palette,
                  Pixel32* screenRow) {
   if (screenRow == nullptr) return;
-  const int visibleFrom = std::min(image.Left, screenWidth);
-  const int visibleTo = std::min(image.Left + image.Width, screenWidth);
+  const int visibleFrom = std::min(left, screenWidth);
+  const int visibleTo = std::min(left + width, screenWidth);
   for (int x = visibleFrom; x < visibleTo; ++x) {
-    const Index index = line[static_cast<std::size_t>(x - image.Left)];
+    const Index index = line[static_cast<std::size_t>(x - left)];
     screenRow[x] = index < palette.size() ? palette[index] : MakePixel(0, 0, 0);
   }
 }
@@ -191,24 +191,28 @@ std::optional<PictureError> GifFirstImage::ReadToImage(const DecodeOptions& opti
   if (transparentIndex >= 0 && transparentIndex < static_cast<int>(palette_.size())) {
     palette_[static_cast<std::size_t>(transparentIndex)] = uncovered_;
   }
+  left_ = image.Left;
+  imageWidth_ = image.Width;
   line_.resize(static_cast<std::size_t>(image.Width));
   return std::nullopt;
 }
 
 bool GifFirstImage::DrawNextLine(Pixel32* screenRow) {
   if (wide_) return DrawWideLine(screenRow);
-  const GifImageDesc& image = gif_->Image;
-  if (DGifGetLine(gif_, line_.data(), image.Width) == GIF_ERROR) {
-    return false;
-  }
-  DrawVisible(image, screenWidth_, line_.data(), palette_, screenRow);
+  if (!ReadNextIndices(line_.data())) return false;
+  DrawIndices(line_.data(), screenRow);
   return true;
 }
 
+bool GifFirstImage::ReadNextIndices(std::uint8_t* line) { return DGifGetLine(gif_, line, imageWidth_) != GIF_ERROR; }
+
+void GifFirstImage::DrawIndices(const std::uint8_t* line, Pixel32* screenRow) const {
+  DrawVisible(left_, imageWidth_, screenWidth_, line, palette_, screenRow);
+}
+
 bool GifFirstImage::DrawWideLine(Pixel32* screenRow) {
-  const GifImageDesc& image = gif_->Image;
-  if (!wide_->ReadLine(wideLine_.data(), image.Width)) return false;
-  DrawVisible(image, screenWidth_, wideLine_.data(), palette_, screenRow);
+  if (!wide_->ReadLine(wideLine_.data(), imageWidth_)) return false;
+  DrawVisible(left_, imageWidth_, screenWidth_, wideLine_.data(), palette_, screenRow);
   return true;
 }
 

@@ -48,6 +48,15 @@ class GifFirstImage {
   bool DrawNextLine(Pixel32* screenRow);
   std::string BrokenImageWarning() const;
 
+  // The same in two steps, for a reader that decodes on one thread and
+  // draws on another. Only where LinesAreBytes(): the image's next line as
+  // ImageWidth() palette indices, false when the data breaks off; then the
+  // part of such a line that falls on the screen drawn into screenRow. The
+  // drawing touches nothing that reading changes.
+  bool LinesAreBytes() const { return !wide_; }
+  bool ReadNextIndices(std::uint8_t* line);
+  void DrawIndices(const std::uint8_t* line, Pixel32* screenRow) const;
+
  private:
   struct Input {
     ByteSource* bytes;
@@ -66,6 +75,8 @@ class GifFirstImage {
   GifFileType* gif_ = nullptr;
   std::int32_t screenWidth_ = 0;
   std::int32_t screenHeight_ = 0;
+  int left_ = 0;        // the image's, as giflib read them at the start
+  int imageWidth_ = 0;
   Pixel32 uncovered_ = kWhitePixel;
   // LZW yields byte-sized indices, so 256 entries cover every index there is.
   std::array<Pixel32, 256> palette_{};

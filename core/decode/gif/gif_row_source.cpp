@@ -3,17 +3,85 @@
 #include <algorithm>
 
 namespace tessaglyph {
+namespace {
 
-GifRowSource::GifRowSource(std::unique_ptr<ByteSource> bytes, std::unique_ptr<GifFirstImage> image)
+// Batches of 64 KB of indices: a 6,000-pixel line takes ten to a batch, and
+// three batches stay in the cache between the two cores.
+constexpr std::int64_t kBatchBytes = std::int64_t{64} << 10;
+
+std::int64_t LinesPerBatch(const GifFirstImage& image) {
+  return std::max<std::int64_t>(1, kBatchBytes / std::max(image.ImageWidth(), 1));
+}
+
+std::int64_t LineBatches(const GifFirstImage& image) {
+  return (image.ImageHeight() + LinesPerBatch(image) - 1) / LinesPerBatch(image);
+}
+
+}  // namespace
+
+GifRowSource::GifRowSource(std::unique_ptr<ByteSource> bytes, std::unique_ptr<GifFirstImage> image, bool decodeAhead,
+                           const std::atomic<bool>* cancel)
     : bytes_(std::move(bytes)),
       image_(std::move(image)),
       coversWholeRows_(image_->Left() == 0 && image_->ImageWidth() >= image_->ScreenWidth()),
-      row_(static_cast<std::size_t>(image_->ScreenWidth())) {}
+      cancel_(cancel),
+      linesPerBatch_(LinesPerBatch(*image_)),
+      row_(static_cast<std::size_t>(image_->ScreenWidth())) {
+  if (decodeAhead) {
+    ahead_.emplace(LineBatches(*image_), static_cast<std::size_t>(linesPerBatch_ * image_->ImageWidth()),
+                   [this](std::int64_t batch, std::uint8_t* slot, std::size_t& length, std::string&) {
+                     return DecodeLines(batch, slot, length);
+                   });
+  }
+}
+
+bool GifRowSource::DecodesAheadItself(const GifFirstImage& image) {
+  return image.LinesAreBytes() && image.Left() == 0 && image.ImageWidth() >= image.ScreenWidth() &&
+         image.ImageHeight() > 0;
+}
+
+std::uint64_t GifRowSource::AheadBytes(const GifFirstImage& image) {
+  return BatchReadAhead::MemoryBytes(static_cast<std::size_t>(LinesPerBatch(image) * image.ImageWidth()));
+}
+
+bool GifRowSource::DecodeLines(std::int64_t batch, std::uint8_t* slot, std::size_t& length) {
+  const auto width = static_cast<std::size_t>(image_->ImageWidth());
+  const std::int64_t lines = std::min(linesPerBatch_, image_->ImageHeight() - batch * linesPerBatch_);
+  std::int64_t done = 0;
+  while (!helperBroken_ && done < lines && image_->ReadNextIndices(slot + static_cast<std::size_t>(done) * width)) ++done;
+  helperBroken_ = done < lines;
+  length = static_cast<std::size_t>(done) * width;
+  return true;
+}
+
+bool GifRowSource::DrawAheadLine(int line, Pixel32* row) {
+  const std::int64_t batch = line / linesPerBatch_;
+  if (batch != batchIndex_) {
+    if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
+      error_ = "cancelled";
+      return false;
+    }
+    batch_ = ahead_->Get(batch);
+    if (batch_.data() == nullptr) {
+      error_ = ahead_->Error();
+      return false;
+    }
+    batchIndex_ = batch;
+  }
+  const auto offset = static_cast<std::size_t>(line - batch * linesPerBatch_) * static_cast<std::size_t>(image_->ImageWidth());
+  // A batch cut short holds the lines before the data broke off.
+  if (offset >= batch_.size()) return false;
+  image_->DrawIndices(batch_.data() + offset, row);
+  return true;
+}
 
 bool GifRowSource::DrawImageLine(Pixel32* row) {
   if (broken_ || nextLine_ >= image_->ImageHeight() || image_->ImageWidth() == 0) return false;
-  ++nextLine_;
-  if (image_->DrawNextLine(row)) return true;
+  const int line = nextLine_++;
+  if (ahead_ ? DrawAheadLine(line, row) : image_->DrawNextLine(row)) return true;
+  if (!error_.empty()) return false;
+  // The helper has stopped reading once its data broke off: what giflib
+  // left behind is the reader's to look at now.
   broken_ = true;
   warning_ = image_->BrokenImageWarning();
   return false;
@@ -29,6 +97,7 @@ bool GifRowSource::DrawRow(std::int32_t y, Pixel32* row) {
   // An image line as wide as the screen paints every pixel of the row; the
   // rest of a row, and a row whose line broke off, is the background.
   const bool painted = coversWholeRows_ && y >= image_->Top() && DrawImageLine(row);
+  if (!error_.empty()) return false;
   if (!painted) {
     std::fill_n(row, row_.size(), image_->Uncovered());
     if (!coversWholeRows_ && y >= image_->Top()) DrawImageLine(row);
@@ -39,7 +108,7 @@ bool GifRowSource::DrawRow(std::int32_t y, Pixel32* row) {
     while (DrawImageLine(nullptr)) {
     }
   }
-  return true;
+  return error_.empty();
 }
 
 const Pixel32* GifRowSource::Row(std::int32_t y) {
