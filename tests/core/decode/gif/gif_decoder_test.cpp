@@ -403,7 +403,7 @@ class TruncatedGif : public ::testing::TestWithParam<Truncation> {};
 TEST_P(TruncatedGif, ShowsTheRowsThatArrivedAndWarns) {
   const Truncation& row = GetParam();
   // Lines over several of the batches a helper decodes ahead.
-  const Bytes whole = EncodeGif(NoisyImage(row.interlaced, 4000));
+  const Bytes whole = EncodeGif(NoisyImage(row.interlaced, 12000));
   const std::size_t dataStart = ImageDataStart(whole) + 1;
   const std::size_t cut = dataStart + (whole.size() - dataStart) *
                                           static_cast<std::size_t>(row.percentOfPixelData) / 100;
