@@ -1,10 +1,10 @@
 #include "decode/decode_ahead_source.h"
 
-#include "picture/page_commit.h"
 #include "picture/working_picture.h"
 
 #include <algorithm>
-#include <system_error>
+#include <new>
+#include <span>
 
 namespace tessaglyph {
 namespace {
@@ -48,101 +48,62 @@ DecodeAheadSource::DecodeAheadSource(std::unique_ptr<PixelSource> inner, const s
       width_(inner_->Width()),
       height_(inner_->Height()),
       rowsPerBatch_(RowsPerBatch(width_)),
-      batches_(BatchCount(height_, rowsPerBatch_)),
-      ringBatches_(RingBatchCount(rowsPerBatch_, batches_)),
       cancel_(cancel),
       warning_(inner_->Warning()) {
-  try {
-    ring_.reset(new Pixel32[static_cast<std::size_t>(RingBytes(width_, height_) / sizeof(Pixel32))]);
-    CommitPages(ring_.get(), static_cast<std::size_t>(RingBytes(width_, height_)));
-  } catch (const std::bad_alloc&) {
-    failedRow_ = 0;
-    innerError_ = "not enough memory to decode ahead";
+  const std::int64_t batches = BatchCount(height_, rowsPerBatch_);
+  const std::int64_t slots = RingBatchCount(rowsPerBatch_, batches);
+  notes_.reset(new (std::nothrow) BatchNotes[static_cast<std::size_t>(std::max<std::int64_t>(slots, 1))]);
+  if (!notes_) {
+    readerBatch_ = 0;
+    readerError_ = "not enough memory to decode ahead";
     return;
   }
-  try {
-    helper_ = std::thread([this] { DecodeAhead(); });
-  } catch (const std::system_error&) {
-    // No helper: Row() decodes each batch itself.
-  }
+  ahead_.emplace(
+      batches, static_cast<std::size_t>(rowsPerBatch_) * static_cast<std::size_t>(width_) * sizeof(Pixel32),
+      [this](std::int64_t batch, std::uint8_t* slot, std::size_t& length, std::string& failure) {
+        return DecodeBatch(batch, slot, length, failure);
+      },
+      slots, "not enough memory to decode ahead");
 }
 
-DecodeAheadSource::~DecodeAheadSource() { StopHelper(); }
-
-void DecodeAheadSource::StopHelper() {
-  if (!helper_.joinable()) return;
-  {
-    const std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
-  helper_.join();
-}
+DecodeAheadSource::~DecodeAheadSource() = default;
 
 WorkingPicture DecodeAheadSource::TakeWholePicture() {
-  StopHelper();
+  if (ahead_) ahead_->Stop();
   WorkingPicture picture = inner_->TakeWholePicture();
   warning_ = inner_->Warning();
   error_ = inner_->Error();
   return picture;
 }
 
-Pixel32* DecodeAheadSource::Slot(std::int64_t batch) {
-  const std::size_t slotPixels = static_cast<std::size_t>(rowsPerBatch_) * static_cast<std::size_t>(width_);
-  return ring_.get() + static_cast<std::size_t>(batch % ringBatches_) * slotPixels;
-}
-
 // Nothing thrown on the helper may escape it: that would end the process.
-bool DecodeAheadSource::DecodeBatch(std::int64_t batch) {
+bool DecodeAheadSource::DecodeBatch(std::int64_t batch, std::uint8_t* slot, std::size_t& length, std::string& failure) {
+  if (helperFailed_) {
+    failure = helperFailure_;
+    return false;
+  }
   const auto first = static_cast<std::int32_t>(batch * rowsPerBatch_);
   const std::int32_t count = std::min(rowsPerBatch_, height_ - first);
   std::int32_t got = 0;
-  std::string failure;
+  BatchNotes& notes = notes_[static_cast<std::size_t>(ahead_->SlotOf(batch))];
+  notes.error.clear();
   if (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed)) {
-    failure = "cancelled";
+    notes.error = "cancelled";
   } else {
     try {
-      got = inner_->ReadRows(first, count, Slot(batch), static_cast<std::size_t>(width_));
-      if (got < count) failure = inner_->Error();
+      got = inner_->ReadRows(first, count, reinterpret_cast<Pixel32*>(slot), static_cast<std::size_t>(width_));
+      if (got < count) notes.error = inner_->Error();
     } catch (const std::bad_alloc&) {
       got = 0;
-      failure = "not enough memory to decode the picture";
+      notes.error = "not enough memory to decode the picture";
     }
   }
-  const std::lock_guard lock(mutex_);
-  innerWarning_ = inner_->Warning();
-  if (got < count) {
-    failedRow_ = first + got;
-    innerError_ = failure;
-  }
-  ++decoded_;
-  return got == count;
-}
-
-void DecodeAheadSource::DecodeAhead() {
-  for (std::int64_t batch = 0; batch < batches_; ++batch) {
-    {
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return stopping_ || batch - released_ < ringBatches_; });
-      if (stopping_) return;
-    }
-    const bool decoded = DecodeBatch(batch);
-    changed_.notify_all();
-    if (!decoded) return;
-  }
-}
-
-void DecodeAheadSource::AwaitBatch(std::int64_t batch) {
-  if (!helper_.joinable()) {
-    while (decoded_ <= batch && failedRow_ < 0) DecodeBatch(decoded_);
-  }
-  std::unique_lock lock(mutex_);
-  released_ = batch;
-  changed_.notify_all();
-  changed_.wait(lock, [&] { return decoded_ > batch || failedRow_ >= 0; });
-  warning_ = innerWarning_;
-  readerRowsEnd_ = failedRow_ >= 0 ? failedRow_ : height_;
-  readerError_ = innerError_;
+  notes.rows = got;
+  notes.warning = inner_->Warning();
+  helperFailed_ = got < count;
+  helperFailure_ = notes.error;
+  length = static_cast<std::size_t>(got) * static_cast<std::size_t>(width_) * sizeof(Pixel32);
+  return true;
 }
 
 const Pixel32* DecodeAheadSource::Row(std::int32_t y) {
@@ -151,15 +112,21 @@ const Pixel32* DecodeAheadSource::Row(std::int32_t y) {
     error_ = "row " + std::to_string(y) + " asked for out of order or out of range";
     return nullptr;
   }
-  if (batch != readerBatch_) {
-    AwaitBatch(batch);
+  if (batch != readerBatch_ && ahead_) {
+    const std::span<const std::uint8_t> rows = ahead_->Get(batch);
+    const BatchNotes& notes = notes_[static_cast<std::size_t>(ahead_->SlotOf(batch))];
     readerBatch_ = batch;
+    readerRows_ = reinterpret_cast<const Pixel32*>(rows.data());
+    const auto first = static_cast<std::int32_t>(batch * rowsPerBatch_);
+    readerRowsEnd_ = rows.data() != nullptr ? first + notes.rows : first;
+    readerError_ = rows.data() != nullptr ? notes.error : ahead_->Error();
+    if (rows.data() != nullptr) warning_ = notes.warning;
   }
   if (y >= readerRowsEnd_) {
     error_ = readerError_;
     return nullptr;
   }
-  return Slot(batch) + static_cast<std::size_t>(y - batch * rowsPerBatch_) * static_cast<std::size_t>(width_);
+  return readerRows_ + static_cast<std::size_t>(y - batch * rowsPerBatch_) * static_cast<std::size_t>(width_);
 }
 
 }  // namespace tessaglyph

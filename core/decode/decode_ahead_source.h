@@ -1,13 +1,12 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include "decode/decode_options.h"
+#include "input/batch_read_ahead.h"
 #include "picture/pixel_source.h"
 
 namespace tessaglyph {
@@ -45,40 +44,34 @@ class DecodeAheadSource : public PixelSource {
   MemoryBudget::Lease TakePictureLease() override { return inner_->TakePictureLease(); }
 
  private:
-  DecodeAheadSource(std::unique_ptr<PixelSource> inner, const std::atomic<bool>* cancel);
-  void StopHelper();
-  void DecodeAhead();
-  // Decodes batch into its slot; returns false once the inner source fails.
-  bool DecodeBatch(std::int64_t batch);
-  // Hands the batches before batch back to the helper and waits until batch
-  // is decoded or the inner source has failed.
-  void AwaitBatch(std::int64_t batch);
-  Pixel32* Slot(std::int64_t batch);
+  // What the helper noted of a batch, beside its slot.
+  struct BatchNotes {
+    std::int32_t rows = 0;  // decoded
+    std::string warning;    // the inner source's, once the batch was decoded
+    std::string error;      // why the batch's rows stop short
+  };
 
-  std::unique_ptr<PixelSource> inner_;  // used by the helper alone
+  DecodeAheadSource(std::unique_ptr<PixelSource> inner, const std::atomic<bool>* cancel);
+  // On the helper: the rows of batch, up to the first the inner source did
+  // not give, which ends the decoding.
+  bool DecodeBatch(std::int64_t batch, std::uint8_t* slot, std::size_t& length, std::string& failure);
+
+  std::unique_ptr<PixelSource> inner_;  // used by the helper alone while it runs
   const std::int32_t width_;
   const std::int32_t height_;
   const std::int32_t rowsPerBatch_;
-  const std::int64_t batches_;
-  const std::int64_t ringBatches_;
-  std::unique_ptr<Pixel32[]> ring_;  // left unset: every row is decoded before it is read
   const std::atomic<bool>* cancel_;
+  bool helperFailed_ = false;  // the helper's alone
+  std::string helperFailure_;
+  std::unique_ptr<BatchNotes[]> notes_;  // one per slot of the ring
+  std::optional<BatchReadAhead> ahead_;  // uses inner_ and notes_
 
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::int64_t decoded_ = 0;      // batches ready in the ring
-  std::int64_t released_ = 0;     // batches the reader is done with
-  std::int32_t failedRow_ = -1;   // the first row the inner source did not give
-  bool stopping_ = false;
-  std::string innerWarning_;      // as the helper last saw them
-  std::string innerError_;
-
-  std::int64_t readerBatch_ = -1;  // the batch the reader is in
+  std::int64_t readerBatch_ = -1;   // the batch the reader is in
+  const Pixel32* readerRows_ = nullptr;
   std::int32_t readerRowsEnd_ = 0;  // rows from here on did not come,
   std::string readerError_;         // for this reason
-  std::string warning_;            // the reader's copies
+  std::string warning_;             // the reader's copies
   std::string error_;
-  std::thread helper_;
 };
 
 }  // namespace tessaglyph

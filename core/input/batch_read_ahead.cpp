@@ -7,16 +7,18 @@
 
 namespace tessaglyph {
 
-BatchReadAhead::BatchReadAhead(std::int64_t count, std::size_t largest, Fill fill)
-    : count_(count), largest_(largest), fill_(std::move(fill)) {
+BatchReadAhead::BatchReadAhead(std::int64_t count, std::size_t largest, Fill fill, std::int64_t slots,
+                               std::string outOfMemory)
+    : count_(count), largest_(largest), fill_(std::move(fill)), slots_(slots), outOfMemory_(std::move(outOfMemory)) {
   // Left unzeroed: every byte is filled before it is lent.
-  ring_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(MemoryBytes(largest))]);
-  if (!ring_) {
+  ring_.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(MemoryBytes(largest, slots))]);
+  lengths_.reset(new (std::nothrow) std::size_t[static_cast<std::size_t>(slots)]());
+  if (!ring_ || !lengths_) {
     failed_ = 0;
-    failure_ = "not enough memory to read ahead";
+    failure_ = outOfMemory_;
     return;
   }
-  CommitPages(ring_.get(), static_cast<std::size_t>(MemoryBytes(largest)));
+  CommitPages(ring_.get(), static_cast<std::size_t>(MemoryBytes(largest, slots)));
   try {
     helper_ = std::thread([this] { FillAll(); });
   } catch (const std::system_error&) {
@@ -37,7 +39,7 @@ void BatchReadAhead::Stop() {
 }
 
 std::uint8_t* BatchReadAhead::Slot(std::int64_t index) const {
-  return ring_.get() + static_cast<std::size_t>(index % kSlots) * largest_;
+  return ring_.get() + static_cast<std::size_t>(SlotOf(index)) * largest_;
 }
 
 // Nothing thrown on the helper may escape it: that would end the process.
@@ -45,9 +47,9 @@ bool BatchReadAhead::FillSlot(std::int64_t index) {
   bool filled = false;
   std::string failure;
   try {
-    filled = fill_(index, Slot(index), lengths_[index % kSlots], failure);
+    filled = fill_(index, Slot(index), lengths_[SlotOf(index)], failure);
   } catch (const std::bad_alloc&) {
-    failure = "not enough memory to read ahead";
+    failure = outOfMemory_;
   }
   {
     const std::lock_guard lock(mutex_);
@@ -65,7 +67,7 @@ void BatchReadAhead::FillAll() {
   for (std::int64_t index = 0; index < count_; ++index) {
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return stopping_ || index - released_ < kSlots; });
+      changed_.wait(lock, [&] { return stopping_ || index - released_ < slots_; });
       if (stopping_) return;
     }
     if (!FillSlot(index)) return;
@@ -89,7 +91,7 @@ std::span<const std::uint8_t> BatchReadAhead::Get(std::int64_t index) {
     readerError_ = failure_;
     return {};
   }
-  return {Slot(index), lengths_[index % kSlots]};
+  return {Slot(index), lengths_[SlotOf(index)]};
 }
 
 }  // namespace tessaglyph

@@ -15,8 +15,10 @@ namespace tessaglyph {
 // Fills a sequence of byte batches, known in advance, on a helper thread a
 // few batches ahead of the reader: the kernel's copy out of a file, or a
 // decoder's work, then runs on one core while the reader works through the
-// batches before on another. Memory is a ring of kSlots batches of the
-// largest size.
+// batches before on another. Memory is a ring of a few batches of the
+// largest size. The helper fills a slot only once the reader has asked for a
+// later batch than the one it held, so whatever a fill leaves beside its
+// slot, indexed the same way, is the reader's to read with it.
 class BatchReadAhead {
  public:
   // Fills batch index into slot, at most the largest size given, and sets
@@ -27,13 +29,17 @@ class BatchReadAhead {
   static constexpr std::int64_t kSlots = 3;
 
   // The memory of the ring for batches of at most largest bytes.
-  static std::uint64_t MemoryBytes(std::size_t largest) { return static_cast<std::uint64_t>(kSlots) * largest; }
+  static std::uint64_t MemoryBytes(std::size_t largest, std::int64_t slots = kSlots) {
+    return static_cast<std::uint64_t>(slots) * largest;
+  }
 
-  // Starts filling batches 0 .. count-1. fill runs on the helper alone, so
-  // whatever it uses is the helper's from now on, and must outlive this.
-  // Without a helper (the system refused a thread) each batch is filled when
-  // it is asked for.
-  BatchReadAhead(std::int64_t count, std::size_t largest, Fill fill);
+  // Starts filling batches 0 .. count-1 into a ring of slots batches. fill
+  // runs on the helper alone, so whatever it uses is the helper's from now
+  // on, and must outlive this. Without a helper (the system refused a
+  // thread) each batch is filled when it is asked for; without memory for
+  // the ring, every batch fails with outOfMemory.
+  BatchReadAhead(std::int64_t count, std::size_t largest, Fill fill, std::int64_t slots = kSlots,
+                 std::string outOfMemory = "not enough memory to read ahead");
   // Stops the helper, which may still be filling ahead.
   ~BatchReadAhead();
   BatchReadAhead(const BatchReadAhead&) = delete;
@@ -44,19 +50,26 @@ class BatchReadAhead {
   // not be filled (Error() says why).
   std::span<const std::uint8_t> Get(std::int64_t index);
   const std::string& Error() const { return readerError_; }
+  // The slot batch index is filled into.
+  std::int64_t SlotOf(std::int64_t index) const { return index % slots_; }
+
+  // Stops the helper, which may still be filling ahead; what fill uses is
+  // the caller's again.
+  void Stop();
 
  private:
   void FillAll();
   // Fills batch index into its slot; false once filling failed.
   bool FillSlot(std::int64_t index);
   std::uint8_t* Slot(std::int64_t index) const;
-  void Stop();
 
   const std::int64_t count_;
   const std::size_t largest_;
   const Fill fill_;
+  const std::int64_t slots_;
+  const std::string outOfMemory_;
   std::unique_ptr<std::uint8_t[]> ring_;
-  std::size_t lengths_[kSlots] = {};  // of the batches in the slots
+  std::unique_ptr<std::size_t[]> lengths_;  // of the batches in the slots
 
   std::mutex mutex_;
   std::condition_variable changed_;
